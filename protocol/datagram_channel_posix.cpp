@@ -14,9 +14,13 @@ namespace tovrin {
 
 namespace {
 
-int fd_of(const DatagramChannel& channel) { return static_cast<int>(channel.socket); }
+int fd_of(const DatagramChannel& channel) {
+    return static_cast<int>(channel.socket);
+}
 
-bool would_block(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+bool would_block(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
 
 }  // namespace
 

@@ -44,13 +44,17 @@ std::uint8_t ipmi_checksum(const std::uint8_t* bytes, int first, int last) {
     return static_cast<std::uint8_t>(0x100 - sum);
 }
 
-int reply_shift(const ReplyBuffer& reply) { return reply.bytes[4] != 0 ? 16 : 0; }
+int reply_shift(const ReplyBuffer& reply) {
+    return reply.bytes[4] != 0 ? 16 : 0;
+}
 
 bool reply_holds(const ReplyBuffer& reply, int position) {
     return position >= 0 && static_cast<std::size_t>(position) < reply.length;
 }
 
-int completion_code_position(const ReplyBuffer& reply) { return 20 + reply_shift(reply); }
+int completion_code_position(const ReplyBuffer& reply) {
+    return 20 + reply_shift(reply);
+}
 
 bool check_reply(const ReplyBuffer& reply, int length_position, CheckMode mode) {
     if (!reply_holds(reply, 4)) {

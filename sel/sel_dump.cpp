@@ -47,7 +47,8 @@ DumpOutcome copy_records(Session& session, DumpFile& file) {
             continue;
         }
         // A reply too short for its record would leave bytes of an earlier reply in the line.
-        if (!reply_holds(session.reply, completion_code_position(session.reply) + RECORD_END_OFFSET)) {
+        if (!reply_holds(session.reply,
+                         completion_code_position(session.reply) + RECORD_END_OFFSET)) {
             return DumpOutcome::SESSION_LOST;
         }
         refusals = 0;

@@ -9,8 +9,9 @@
 
 namespace tovrin {
 
-constexpr int SEL_RECORD_RETRIES = 2;          // further tries of a record the controller refused
-constexpr std::int32_t SEL_MAX_RECORDS = 65535;  // a log cannot hold more; beyond it the chain loops
+constexpr int SEL_RECORD_RETRIES = 2;  // further tries of a record the controller refused
+constexpr std::int32_t SEL_MAX_RECORDS =
+    65535;  // a log cannot hold more; beyond it the chain loops
 
 // True when the reply's next record ID is FFFFh: the record just returned is the last.
 bool sel_last_record(const ReplyBuffer& reply);

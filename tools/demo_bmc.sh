@@ -6,7 +6,8 @@
 #   demo_bmc.sh start-empty DIR PORT  fresh simulator with an empty SEL
 #   demo_bmc.sh add-sel DIR TYPE B1 .. B13
 #   demo_bmc.sh add-sel DIR -         one "TYPE B1 .. B13" record per line of standard input
-#   demo_bmc.sh list-sel DIR          the SEL as the simulator holds it, one record of 16 hex bytes a line
+#   demo_bmc.sh list-sel DIR          the SEL as the simulator holds it, one record of 16 hex bytes a line,
+#                                     read from the store in DIR/state that it rewrites after every change
 #   demo_bmc.sh stop DIR              stops it and waits until it has exited (no error when not running)
 #
 # The BMC: IPMI v1.5 LAN channel 1 on UDP 127.0.0.1:PORT, straight-password authentication only,
@@ -42,6 +43,7 @@ readonly sim_name=demo
 readonly bmc_addr=0x20
 
 # Demo SEL: record ID, type, time stamp and data, as a BMC would return them from Get SEL Entry.
+# Times are UTC.
 readonly demo_records=(
     # 2024-05-14 08:12:05 temperature sensor 30h, upper critical going high asserted: reading 5Ah, threshold 55h
     "01 00 02 d5 1c 43 66 20 00 04 01 30 01 59 5a 55"
@@ -84,6 +86,14 @@ running_pid() {
     echo "$pid"
 }
 
+# True while the process exists and has not yet exited (an exited one may linger unreaped).
+alive() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) }
+    [ "${stat%% *}" != Z ]
+}
+
 listening() {
     local port=$1
     ss -Hlnu "sport = :$port" | grep -q "127.0.0.1:$port" &&
@@ -122,7 +132,8 @@ seed_demo_sel() {
     mkdir -p "$(dirname "$store")"
     {
         for ((i = ${#demo_records[@]} - 1; i >= 0; i--)); do
-            local bytes=(${demo_records[i]})
+            local bytes
+            read -ra bytes <<<"${demo_records[i]}"
             printf '%d:d:' $((16#${bytes[1]}${bytes[0]}))
             printf '\\%s' "${bytes[@]}"
             printf '\n'
@@ -146,7 +157,9 @@ start() {
     if pid=$(running_pid "$dir"); then
         die "a simulator already runs from $dir (pid $pid)"
     fi
-    listening "$port" && die "port $port on 127.0.0.1 is already taken"
+    if [ -n "$(ss -Hlnut "sport = :$port")" ]; then
+        die "port $port is already in use"
+    fi
 
     rm -rf "$dir/state" "$dir/ipmi_sim.pid" "$dir/console.fifo"
     mkdir -p "$dir/state"
@@ -180,8 +193,8 @@ start() {
 
     local waited=0
     until [ -s "$dir/ipmi_sim.pid" ] && listening "$port"; do
-        if ! kill -0 "$launcher" 2>/dev/null || ((waited >= 200)); then
-            kill "$launcher" 2>/dev/null || true
+        if ! alive "$launcher" || ((waited >= 200)); then
+            kill -KILL "$(cat "$dir/ipmi_sim.pid" 2>/dev/null)" "$launcher" 2>/dev/null || true
             tail -n 20 "$dir/ipmi_sim.log" >&2 || true
             die "ipmi_sim did not come up on 127.0.0.1:$port"
         fi
@@ -198,7 +211,7 @@ stop() {
         return 0
     }
     kill -TERM "$pid" 2>/dev/null || true
-    while [ -e "/proc/$pid" ]; do
+    while alive "$pid"; do
         if ((waited == 100)); then
             kill -KILL "$pid" 2>/dev/null || true
         fi
@@ -209,11 +222,11 @@ stop() {
     rm -f "$dir/ipmi_sim.pid"
 }
 
-hex_byte() {
-    local b=${1#0x}
-    b=${b#0X}
-    [[ $b =~ ^[0-9a-fA-F]{1,2}$ ]] || die "not a hex byte: $1"
-    printf '0x%02x' $((16#$b))
+# Appends " 0xhh" for hex byte $2 to the variable named $1.
+append_hex_byte() {
+    local b=${2#0[xX]}
+    [[ $b =~ ^[0-9a-fA-F]{1,2}$ ]] || die "not a hex byte: $2"
+    printf -v "$1" '%s 0x%02x' "${!1}" $((16#$b))
 }
 
 add_sel() {
@@ -235,9 +248,10 @@ add_sel() {
 
     local commands=() line
     for line in "${lines[@]}"; do
-        local bytes=($line) command="sel_add $bmc_addr" b
+        local bytes command="sel_add $bmc_addr" b
+        read -ra bytes <<<"$line"
         [ "${#bytes[@]}" -eq 14 ] || die "a record is TYPE and 13 data bytes: $line"
-        for b in "${bytes[@]}"; do command+=" $(hex_byte "$b")"; done
+        for b in "${bytes[@]}"; do append_hex_byte command "$b"; done
         commands+=("$command")
     done
 
@@ -256,7 +270,7 @@ add_sel() {
             echo "${BASH_REMATCH[1]}"
         else
             exec {console}>&-
-            die "the simulator refused '$command': $(tr -d '\r' <<<"$reply" | grep -m1 '\*\*' || echo "$reply")"
+            die "the simulator refused '$command': $(tr -d '\r' <<<"$reply" | grep -m1 -o '\*\*.*' || echo "$reply")"
         fi
     done
     exec {console}>&-

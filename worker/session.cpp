@@ -5,11 +5,17 @@
 
 namespace tovrin {
 
-void set_status(Session& session, const char* text) { session.control->dialog->set_status(text); }
+void set_status(Session& session, const char* text) {
+    session.control->dialog->set_status(text);
+}
 
-void notify(Session& session, std::uint32_t code) { session.control->dialog->notify(code); }
+void notify(Session& session, std::uint32_t code) {
+    session.control->dialog->notify(code);
+}
 
-std::uint32_t next_sequence(Session& session) { return ++session.session_sequence; }
+std::uint32_t next_sequence(Session& session) {
+    return ++session.session_sequence;
+}
 
 bool send_request(Session& session, std::size_t length) {
     return send_frame(session.channel, session.frame, length);
@@ -17,13 +23,13 @@ bool send_request(Session& session, std::size_t length) {
 
 bool await_answer(Session& session) {
     const std::uint32_t timeout_ms = session.control->settings.reply_timeout_ms;
-    const ReplyDeadline deadline = timeout_ms == NO_REPLY_TIMEOUT
-                                       ? ReplyDeadline::max()
-                                       : std::chrono::steady_clock::now() +
-                                             std::chrono::milliseconds(timeout_ms);
+    const ReplyDeadline deadline =
+        timeout_ms == NO_REPLY_TIMEOUT
+            ? ReplyDeadline::max()
+            : std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
-        const int received = await_reply(session.channel, session.reply,
-                                          session.control->abort_requested, deadline);
+        const int received =
+            await_reply(session.channel, session.reply, session.control->abort_requested, deadline);
         if (received == AWAIT_TIMED_OUT) {
             char text[64];
             std::snprintf(text, sizeof text, "No reply within %u seconds",

@@ -27,11 +27,11 @@ constexpr std::uint32_t NO_REPLY_TIMEOUT = 0;
 // The worker's way back to the front end. Both calls are synchronous: each returns only after the
 // front end has carried it out, in the order sent.
 class WorkerLink {
-public:
+  public:
     virtual void notify(std::uint32_t code) = 0;
     virtual void set_status(const char* text) = 0;
 
-protected:
+  protected:
     ~WorkerLink() = default;
 };
 
@@ -47,8 +47,8 @@ constexpr std::size_t DUMP_PATH_SIZE = 260;
 // The windowed front ends keep the defaults; the command line and the tests may change them.
 struct WorkerSettings {
     std::uint16_t port = RMCP_PORT;
-    std::uint32_t tick_ms = IDLE_TICK_MS;   // the connected loop's sleep per pass
-    std::uint32_t pace_ms = IDLE_TICK_MS;   // the pause after each SEL exchange
+    std::uint32_t tick_ms = IDLE_TICK_MS;               // the connected loop's sleep per pass
+    std::uint32_t pace_ms = IDLE_TICK_MS;               // the pause after each SEL exchange
     std::uint32_t reply_timeout_ms = NO_REPLY_TIMEOUT;  // 0: wait until the user aborts
 };
 
@@ -59,7 +59,8 @@ struct WorkerControl {
     std::atomic<std::uint32_t> abort_requested{0};
     std::atomic<std::uint32_t> dump_requested{0};
     std::atomic<std::uint32_t> clear_requested{0};
-    std::atomic<std::uint32_t> records_written{0};  // lines of the running dump, for progress displays
+    std::atomic<std::uint32_t> records_written{
+        0};  // lines of the running dump, for progress displays
     LogonFields logon;
     char dump_path[DUMP_PATH_SIZE] = {};  // "-" is standard output
     WorkerSettings settings;

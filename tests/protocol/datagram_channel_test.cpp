@@ -1,12 +1,11 @@
 #include "protocol/datagram_channel.h"
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
@@ -16,7 +15,7 @@ namespace {
 
 // A plain UDP socket on 127.0.0.1 standing in for the controller.
 class Peer {
-public:
+  public:
     Peer() {
         fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in address{};
@@ -45,7 +44,7 @@ public:
     }
     sockaddr_in client() const { return client_; }
 
-private:
+  private:
     int fd_ = -1;
     std::uint16_t port_ = 0;
     sockaddr_in client_{};
@@ -56,13 +55,13 @@ TEST(ParseIpv4Address, AcceptsOnlyFourStrictDecimalOctets) {
         const char* text;
         bool accepted;
     } cases[] = {
-        {"127.0.0.1", true},     {"10.20.30.40", true},   {"255.255.255.254", true},
-        {"0.0.0.1", true},       {"0.0.0.0", false},      {"255.255.255.255", false},
-        {"127.0.0.01", false},   {"0x7f.0.0.1", false},   {"127.1", false},
-        {"127.0.0", false},      {"127.0.0.1.", false},   {"127.0.0.256", false},
-        {" 127.0.0.1", false},   {"127.0.0.1 ", false},   {"+1.2.3.4", false},
-        {"1..2.3", false},       {"", false},             {"localhost", false},
-        {"1.2.3.4444", false},   {"2130706433", false},
+        {"127.0.0.1", true},   {"10.20.30.40", true}, {"255.255.255.254", true},
+        {"0.0.0.1", true},     {"0.0.0.0", false},    {"255.255.255.255", false},
+        {"127.0.0.01", false}, {"0x7f.0.0.1", false}, {"127.1", false},
+        {"127.0.0", false},    {"127.0.0.1.", false}, {"127.0.0.256", false},
+        {" 127.0.0.1", false}, {"127.0.0.1 ", false}, {"+1.2.3.4", false},
+        {"1..2.3", false},     {"", false},           {"localhost", false},
+        {"1.2.3.4444", false}, {"2130706433", false},
     };
     for (const auto& c : cases) {
         std::uint32_t address = 0;
@@ -80,7 +79,7 @@ TEST(OpenChannel, RefusesAnAddressItCannotTakeStrictly) {
 }
 
 class ChannelTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(open_channel(channel, "127.0.0.1", peer.port()));
         frame.bytes.fill(0x5A);
@@ -113,7 +112,8 @@ TEST_F(ChannelTest, DeliversDatagramsWhole) {
     peer.send({});
     EXPECT_EQ(await(), 0);
     EXPECT_EQ(reply.length, 0u);
-    EXPECT_EQ(reply.bytes[0], 0xAB) << "the buffer keeps earlier bytes; the length says they are gone";
+    EXPECT_EQ(reply.bytes[0], 0xAB)
+        << "the buffer keeps earlier bytes; the length says they are gone";
 }
 
 TEST_F(ChannelTest, QueuedDatagramWinsOverAnAbort) {

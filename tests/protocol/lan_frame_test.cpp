@@ -29,8 +29,8 @@ Bytes reply_datagram(std::uint8_t auth_type, std::uint8_t netfn, std::uint8_t co
     if (auth_type != 0) {
         out.insert(out.end(), 16, 'p');
     }
-    Bytes message = {0x81, static_cast<std::uint8_t>((netfn + 1) << 2), 0, 0x20, 0x00, command,
-                     completion_code};
+    Bytes message = {
+        0x81, static_cast<std::uint8_t>((netfn + 1) << 2), 0, 0x20, 0x00, command, completion_code};
     message[2] = ipmi_checksum(message.data(), 0, 1);
     message.insert(message.end(), data.begin(), data.end());
     message.push_back(ipmi_checksum(message.data(), 3, static_cast<int>(message.size()) - 1));
@@ -43,7 +43,10 @@ TEST(IpmiChecksum, KnownVectors) {
     const struct {
         Bytes bytes;
         std::uint8_t sum;
-    } cases[] = {{{0x20, 0x18}, 0xC8}, {{0x20, 0x28}, 0xB8}, {{0x61, 0x62, 0x63}, 0xDA}, {{0x80, 0x80}, 0x00}};
+    } cases[] = {{{0x20, 0x18}, 0xC8},
+                 {{0x20, 0x28}, 0xB8},
+                 {{0x61, 0x62, 0x63}, 0xDA},
+                 {{0x80, 0x80}, 0x00}};
     for (const auto& c : cases) {
         EXPECT_EQ(ipmi_checksum(c.bytes.data(), 0, static_cast<int>(c.bytes.size()) - 1), c.sum);
     }
@@ -53,7 +56,7 @@ TEST(IpmiChecksum, KnownVectors) {
 
 // A frame that has been through the three logon requests, as every later request finds it.
 class LoggedOnFrame : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char user[17] = "USERID";
         const char password[17] = "0123456789abcdef";  // fills the field, no zero byte
@@ -87,14 +90,21 @@ TEST_F(LoggedOnFrame, LaterRequestsRewriteOnlyTheirOwnBytes) {
         Bytes tail;  // bytes 29 to the end
     };
     const Case cases[] = {
-        {"Get Session Info", [](RequestFrame& f) { return build_get_session_info(f, 2); }, 38,
+        {"Get Session Info",
+         [](RequestFrame& f) { return build_get_session_info(f, 2); },
+         38,
          {0x08, 0x20, 0x18, 0xC8, 0x21, 0x00, 0x3D, 0x00, 0xA2}},
-        {"Reserve SEL", [](RequestFrame& f) { return build_reserve_sel(f, 2); }, 37,
+        {"Reserve SEL",
+         [](RequestFrame& f) { return build_reserve_sel(f, 2); },
+         37,
          {0x07, 0x20, 0x28, 0xB8, 0x21, 0x00, 0x42, 0x9D}},
-        {"first Get SEL Entry", [](RequestFrame& f) { return build_get_sel_entry(f, 2, 0, 0); },
-         43, {0x0D, 0x20, 0x28, 0xB8, 0x21, 0x00, 0x43, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x9D}},
+        {"first Get SEL Entry",
+         [](RequestFrame& f) { return build_get_sel_entry(f, 2, 0, 0); },
+         43,
+         {0x0D, 0x20, 0x28, 0xB8, 0x21, 0x00, 0x43, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x9D}},
         {"Clear SEL initiate",
-         [](RequestFrame& f) { return build_clear_sel_initiate(f, 2, 0x01, 0x00); }, 43,
+         [](RequestFrame& f) { return build_clear_sel_initiate(f, 2, 0x01, 0x00); },
+         43,
          {0x0D, 0x20, 0x28, 0xB8, 0x21, 0x00, 0x47, 0x01, 0x00, 0x43, 0x4C, 0x52, 0xAA, 0x0C}},
     };
     for (const Case& c : cases) {
@@ -127,8 +137,8 @@ TEST(GetSessionChallenge, PlainLayoutWithZeroPaddedUserName) {
     const char user[17] = "ab";
     ASSERT_EQ(build_get_session_challenge(frame, user), 38u);
     EXPECT_EQ(frame_bytes(frame, 0, 21),
-              (Bytes{0x06, 0x00, 0xFF, 0x07, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x18, 0x20, 0x18, 0xC8,
-                     0x21, 0x00, 0x39, 0x04, 'a'}));
+              (Bytes{0x06, 0x00, 0xFF, 0x07, 0,    0,    0,    0,    0,    0,    0,
+                     0,    0,    0x18, 0x20, 0x18, 0xC8, 0x21, 0x00, 0x39, 0x04, 'a'}));
     EXPECT_EQ(frame.bytes[22], 'b');
     EXPECT_EQ(frame_bytes(frame, 23, 36), Bytes(14, 0x00));
     EXPECT_EQ(frame.bytes[37], ipmi_checksum(frame.bytes.data(), 17, 36));
@@ -143,11 +153,13 @@ TEST(ActivateSession, TakesTheChallengeAtPlainPositions) {
     for (int i = 0; i < 16; ++i) {
         data.push_back(static_cast<std::uint8_t>(0x30 + i));
     }
-    ASSERT_EQ(build_activate_session(frame, reply_of(reply_datagram(0, 0x06, 0x39, 0, data)), password),
-              59u);
+    ASSERT_EQ(
+        build_activate_session(frame, reply_of(reply_datagram(0, 0x06, 0x39, 0, data)), password),
+        59u);
     EXPECT_EQ(frame_bytes(frame, 4, 12), (Bytes{0x04, 0, 0, 0, 0, 1, 2, 3, 4}));
     EXPECT_EQ(frame_bytes(frame, 13, 16), (Bytes{'p', 'w', 0, 0}));
-    EXPECT_EQ(frame_bytes(frame, 29, 37), (Bytes{0x1D, 0x20, 0x18, 0xC8, 0x21, 0x00, 0x3A, 0x04, 0x04}));
+    EXPECT_EQ(frame_bytes(frame, 29, 37),
+              (Bytes{0x1D, 0x20, 0x18, 0xC8, 0x21, 0x00, 0x3A, 0x04, 0x04}));
     EXPECT_EQ(frame_bytes(frame, 38, 53), Bytes(data.begin() + 4, data.end()));
     EXPECT_EQ(frame_bytes(frame, 54, 57), (Bytes{1, 0, 0, 0}));
     EXPECT_EQ(frame.bytes[58], ipmi_checksum(frame.bytes.data(), 33, 57));
@@ -173,17 +185,19 @@ TEST(CheckReply, Table) {
     const Bytes plain = reply_datagram(0, 0x0A, 0x43, 0x00, {0xFF, 0xFF});
     const Bytes shifted = reply_datagram(4, 0x0A, 0x43, 0x00, {0xFF, 0xFF});
     const Bytes other_auth = reply_datagram(2, 0x06, 0x3D, 0x00);
-    const std::size_t header = 30, trailer = shifted.size() - 1;  // shifted header checksum, trailing
+    const std::size_t header = 30,
+                      trailer = shifted.size() - 1;  // shifted header checksum, trailing
     const CheckCase cases[] = {
         {"plain, good", plain, true, true, true},
         {"shifted, good", shifted, true, true, true},
         {"any non-zero auth type shifts", other_auth, true, true, true},
         {"completion code C1h", reply_datagram(4, 0x06, 0x3B, 0xC1), false, true, false},
-        {"bad header checksum", with(shifted, header + 2, shifted[header + 2] + 1), false, false, true},
+        {"bad header checksum", with(shifted, header + 2, shifted[header + 2] + 1), false, false,
+         true},
         {"bad trailing checksum", with(shifted, trailer, shifted[trailer] + 1), false, false, true},
         {"errors that cancel",
-         with(with(shifted, header + 2, shifted[header + 2] + 1), trailer, shifted[trailer] - 1), true,
-         true, true},
+         with(with(shifted, header + 2, shifted[header + 2] + 1), trailer, shifted[trailer] - 1),
+         true, true, true},
         {"message longer than the datagram", cut(shifted, shifted.size() - 1), false, false, true},
         {"completion code outside the datagram", cut(shifted, 36), false, false, false},
         {"message length 0", with(cut(shifted, 30), 29, 0), false, false, false},
@@ -214,8 +228,10 @@ TEST(AnswersRequest, MatchesResponseNetFnAndCommand) {
     const char user[17] = "u";
     build_get_session_challenge(frame, user);
     EXPECT_TRUE(answers_request(reply_of(reply_datagram(0, 0x06, 0x39, 0xC1)), frame));
-    EXPECT_FALSE(answers_request(reply_of(reply_datagram(0, 0x06, 0x3A, 0)), frame)) << "other command";
-    EXPECT_FALSE(answers_request(reply_of(reply_datagram(0, 0x0A, 0x39, 0)), frame)) << "other netFn";
+    EXPECT_FALSE(answers_request(reply_of(reply_datagram(0, 0x06, 0x3A, 0)), frame))
+        << "other command";
+    EXPECT_FALSE(answers_request(reply_of(reply_datagram(0, 0x0A, 0x39, 0)), frame))
+        << "other netFn";
 
     frame.bytes[4] = 0x04;  // authenticated from here on
     build_reserve_sel(frame, 2);

@@ -11,7 +11,9 @@ void RecordingLink::notify(std::uint32_t code) {
     }
 }
 
-void RecordingLink::set_status(const char* text) { record({0, text}); }
+void RecordingLink::set_status(const char* text) {
+    record({0, text});
+}
 
 void RecordingLink::record(LinkEvent event) {
     std::lock_guard lock(mutex_);
@@ -41,11 +43,13 @@ std::string RecordingLink::last_status() const {
     return last == all.rend() ? std::string() : last->text;
 }
 
-bool RecordingLink::wait_for(std::uint32_t code, std::chrono::milliseconds limit) const {
+bool RecordingLink::wait_for(std::uint32_t code, std::size_t times,
+                             std::chrono::milliseconds limit) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] {
-        return std::any_of(events_.begin(), events_.end(),
-                           [&](const LinkEvent& event) { return event.code == code; });
+        return static_cast<std::size_t>(std::count_if(
+                   events_.begin(), events_.end(),
+                   [&](const LinkEvent& event) { return event.code == code; })) >= times;
     });
 }
 

@@ -20,11 +20,15 @@ struct LinkEvent {
     bool operator==(const LinkEvent&) const = default;
 };
 
-inline LinkEvent note(std::uint32_t code) { return {code, {}}; }
-inline LinkEvent status(std::string text) { return {0, std::move(text)}; }
+inline LinkEvent note(std::uint32_t code) {
+    return {code, {}};
+}
+inline LinkEvent status(std::string text) {
+    return {0, std::move(text)};
+}
 
 class RecordingLink : public WorkerLink {
-public:
+  public:
     void notify(std::uint32_t code) override;
     void set_status(const char* text) override;
 
@@ -36,13 +40,13 @@ public:
     std::vector<std::uint32_t> notifications() const;
     std::string last_status() const;
 
-    // Waits until `code` has been notified; false after `limit`.
-    bool wait_for(std::uint32_t code,
+    // Waits until `code` has been notified `times` times; false after `limit`.
+    bool wait_for(std::uint32_t code, std::size_t times = 1,
                   std::chrono::milliseconds limit = std::chrono::seconds(30)) const;
     // Waits for UM_LOGON_ABORTED or UM_DISCONNECTED.
     bool wait_for_end(std::chrono::milliseconds limit = std::chrono::seconds(30)) const;
 
-private:
+  private:
     void record(LinkEvent event);
 
     mutable std::mutex mutex_;

@@ -30,14 +30,18 @@ WorkerRig::~WorkerRig() {
     }
 }
 
-void WorkerRig::start() { worker_ = std::thread(session_worker, &control); }
+void WorkerRig::start() {
+    worker_ = std::thread(session_worker, &control);
+}
 
 bool WorkerRig::connect() {
     start();
     return link.wait_for(UM_CONNECTED);
 }
 
-void WorkerRig::run() { session_worker(&control); }
+void WorkerRig::run() {
+    session_worker(&control);
+}
 
 void WorkerRig::finish() {
     control.abort_requested = 1;

@@ -16,7 +16,7 @@
 namespace tovrin::testing {
 
 class WorkerRig {
-public:
+  public:
     WorkerRig();
     ~WorkerRig();
 
@@ -32,7 +32,7 @@ public:
     RecordingLink link;
     WorkerControl control;
 
-private:
+  private:
     std::thread worker_;
 };
 

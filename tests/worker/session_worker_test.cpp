@@ -22,10 +22,10 @@ TEST(SessionWorker, LogonReportsEachStepAndConnects) {
     ASSERT_TRUE(rig.connect());
     rig.finish();
     const auto events = rig.link.events();
-    EXPECT_EQ(std::vector<LinkEvent>(events.begin(), events.begin() + 4),
-              (std::vector<LinkEvent>{status("Get Session Challenge"),
-                                      status("Activate Session Request"),
-                                      status("Set Privilege Level"), note(UM_CONNECTED)}));
+    EXPECT_EQ(
+        std::vector<LinkEvent>(events.begin(), events.begin() + 4),
+        (std::vector<LinkEvent>{status("Get Session Challenge"), status("Activate Session Request"),
+                                status("Set Privilege Level"), note(UM_CONNECTED)}));
     std::vector<std::uint8_t> sent = rig.commands();
     sent.resize(3);
     EXPECT_EQ(sent, (std::vector<std::uint8_t>{GET_SESSION_CHALLENGE, ACTIVATE_SESSION,
@@ -77,19 +77,37 @@ TEST(SessionWorker, FailedExchangesEndTheWorker) {
         Codes notifications;
         std::size_t requests;
     } cases[] = {
-        {"activation refused", ACTIVATE_SESSION, Reply{.completion_code = 0x86},
-         {UM_LOGON_ABORTED}, 2},
-        {"activation with a bad checksum", ACTIVATE_SESSION, Reply{.bad_checksum = true},
-         {UM_LOGON_ABORTED}, 2},
+        {"activation refused",
+         ACTIVATE_SESSION,
+         Reply{.completion_code = 0x86},
+         {UM_LOGON_ABORTED},
+         2},
+        {"activation with a bad checksum",
+         ACTIVATE_SESSION,
+         Reply{.bad_checksum = true},
+         {UM_LOGON_ABORTED},
+         2},
         {"activation cut short", ACTIVATE_SESSION, Reply{.truncate_to = 44}, {UM_LOGON_ABORTED}, 2},
-        {"challenge cut short", GET_SESSION_CHALLENGE, Reply{.truncate_to = 40}, {UM_LOGON_ABORTED},
+        {"challenge cut short",
+         GET_SESSION_CHALLENGE,
+         Reply{.truncate_to = 40},
+         {UM_LOGON_ABORTED},
          1},
-        {"privilege refused", SET_PRIVILEGE_LEVEL, Reply{.completion_code = 0x81},
-         {UM_LOGON_ABORTED}, 3},
-        {"keep-alive refused", GET_SESSION_INFO, Reply{.completion_code = 0xD4},
-         {UM_CONNECTED, UM_DISCONNECTED}, 4},
-        {"keep-alive with a bad checksum", GET_SESSION_INFO, Reply{.bad_checksum = true},
-         {UM_CONNECTED, UM_DISCONNECTED}, 4},
+        {"privilege refused",
+         SET_PRIVILEGE_LEVEL,
+         Reply{.completion_code = 0x81},
+         {UM_LOGON_ABORTED},
+         3},
+        {"keep-alive refused",
+         GET_SESSION_INFO,
+         Reply{.completion_code = 0xD4},
+         {UM_CONNECTED, UM_DISCONNECTED},
+         4},
+        {"keep-alive with a bad checksum",
+         GET_SESSION_INFO,
+         Reply{.bad_checksum = true},
+         {UM_CONNECTED, UM_DISCONNECTED},
+         4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
