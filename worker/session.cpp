@@ -31,9 +31,10 @@ bool await_answer(Session& session) {
         const int received =
             await_reply(session.channel, session.reply, session.control->abort_requested, deadline);
         if (received == AWAIT_TIMED_OUT) {
+            const unsigned seconds = (timeout_ms + 999) / 1000;
             char text[64];
-            std::snprintf(text, sizeof text, "No reply within %u seconds",
-                          static_cast<unsigned>((timeout_ms + 999) / 1000));
+            std::snprintf(text, sizeof text, "No reply within %u second%s", seconds,
+                          seconds == 1 ? "" : "s");
             set_status(session, text);
             return false;
         }

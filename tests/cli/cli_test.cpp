@@ -1,0 +1,319 @@
+// tovrin-cli as a script sees it: arguments, password sources, exit statuses and outputs, against
+// the fake BMC over loopback.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/cli/cli_process.h"
+#include "tests/support/fake_bmc.h"
+#include "tests/support/temp_dir.h"
+
+namespace tovrin::testing {
+namespace {
+
+constexpr std::uint8_t ACTIVATE_SESSION = 0x3A;
+constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
+constexpr std::uint8_t GET_SEL_ENTRY = 0x43;
+
+using Args = std::vector<std::string>;
+using Lines = std::vector<std::string>;
+
+const std::map<std::string, std::string> PASSWORD = {{"TOVRIN_PASSWORD", "CH4NGEME"}};
+
+std::vector<std::array<std::uint8_t, 16>> records(int count) {
+    std::vector<std::array<std::uint8_t, 16>> out;
+    for (int i = 0; i < count; ++i) {
+        out.push_back({0, 0, 0x02, 0x1D, 0x2C, 0x3B, 0x4A, 0x20, 0x00, 0x04, 0x07,
+                       static_cast<std::uint8_t>(i), 0x6F, 0x02, 0xFF, 0xFF});
+    }
+    return out;
+}
+
+// The password as it reached the controller, in Activate Session's authentication code.
+std::string password_sent(const FakeBmc& bmc) {
+    for (const Request& request : bmc.requests()) {
+        if (request.command == ACTIVATE_SESSION) {
+            const std::string field(request.bytes.begin() + 13, request.bytes.begin() + 29);
+            return field.substr(0, field.find('\0'));
+        }
+    }
+    return {};
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    // The options every run against the fake shares, then `rest`.
+    Args with_bmc(const Args& rest) const {
+        Args args = {"-U", "USERID", "-p", std::to_string(bmc.port()), "--pace", "0"};
+        args.insert(args.end(), rest.begin(), rest.end());
+        return args;
+    }
+
+    FakeBmc bmc;
+    TempDir dir;
+};
+
+TEST(CliArguments, EachMistakeIsOneLineAndExitStatusTwo) {
+    const struct {
+        Args args;
+        const char* says;
+    } cases[] = {
+        {{}, "user name is required"},
+        {{"127.0.0.1", "logon"}, "user name is required"},
+        {{"-U", "", "127.0.0.1", "logon"}, "1 to 16"},
+        {{"-U", "ABCDEFGHIJKLMNOPQ", "127.0.0.1", "logon"}, "1 to 16"},
+        {{"-U", "u"}, "ADDRESS"},
+        {{"-U", "u", "127.0.0.1"}, "ADDRESS"},
+        {{"-U", "u", "300.1.1.1", "logon"}, "not an IPv4 address"},
+        {{"-U", "u", "127.000.000.001", "logon"}, "not an IPv4 address"},
+        {{"-U", "u", "127.0.0.1", "reboot"}, "unknown operation"},
+        {{"-U", "u", "127.0.0.1", "dump"}, "dump takes one FILE"},
+        {{"-U", "u", "127.0.0.1", "dump", "a", "b"}, "dump takes one FILE"},
+        {{"-U", "u", "127.0.0.1", "dump", std::string(260, 'x')}, "1 to 259"},
+        {{"-U", "u", "127.0.0.1", "clear", "now"}, "clear takes no"},
+        {{"-U", "u", "127.0.0.1", "logon", "soon"}, "SECONDS"},
+        {{"-U", "u", "127.0.0.1", "logon", "1", "2"}, "at most one"},
+        {{"-U", "u", "-p", "0", "127.0.0.1", "logon"}, "--port"},
+        {{"-U", "u", "--port=65536", "127.0.0.1", "logon"}, "--port"},
+        {{"-U", "u", "--pace", "-1", "127.0.0.1", "logon"}, "--pace"},
+        {{"-U", "u", "--timeout", "ten", "127.0.0.1", "logon"}, "--timeout"},
+        {{"-U", "u", "--password", "x", "127.0.0.1", "logon"}, "unknown option --password"},
+        {{"127.0.0.1", "logon", "-U"}, "-U needs a value"},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = run_cli(c.args, PASSWORD);
+        SCOPED_TRACE(result.err);
+        EXPECT_EQ(result.exit_status, 2);
+        ASSERT_EQ(lines(result.err).size(), 1u);
+        EXPECT_NE(result.err.find(c.says), std::string::npos);
+        EXPECT_EQ(result.err.rfind("tovrin-cli: ", 0), 0u);
+    }
+}
+
+TEST(CliArguments, HelpAndVersion) {
+    const CliResult help = run_cli({"--help"});
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_NE(help.out.find("tovrin-cli [OPTIONS] ADDRESS dump FILE"), std::string::npos);
+    const CliResult version = run_cli({"--version"});
+    EXPECT_EQ(version.exit_status, 0);
+    EXPECT_EQ(version.out, "tovrin-cli 1.12\n");
+}
+
+TEST_F(CliTest, PasswordSources) {
+    const std::string file = dir.path("password").string();
+    std::ofstream(file) << "from-file\nsecond line\n";
+    const std::string crlf_file = dir.path("password-crlf").string();
+    std::ofstream(crlf_file) << "dos-file\r\n";
+    const struct {
+        const char* name;
+        Args options;
+        std::map<std::string, std::string> environment;
+        std::string sent;
+    } cases[] = {
+        {"first line of the file",
+         {"--password-file", file},
+         {{"TOVRIN_PASSWORD", ""}},
+         "from-file"},
+        {"file line with CR LF", {"--password-file", crlf_file}, {}, "dos-file"},
+        {"the file wins over the environment",
+         {"--password-file", file},
+         {{"TOVRIN_PASSWORD", "env"}},
+         "from-file"},
+        {"environment", {}, {{"TOVRIN_PASSWORD", "0123456789abcdef"}}, "0123456789abcdef"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeBmc controller;
+        Args args = {"-U", "USERID", "-p", std::to_string(controller.port())};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), {"127.0.0.1", "logon"});
+        const CliResult result = run_cli(args, c.environment);
+        EXPECT_EQ(result.exit_status, 0) << result.err;
+        EXPECT_EQ(password_sent(controller), c.sent);
+    }
+}
+
+TEST_F(CliTest, PasswordProblemsStopBeforeAnythingIsSent) {
+    const std::string long_one = dir.path("long").string();
+    std::ofstream(long_one) << "0123456789abcdefg\n";
+    const struct {
+        const char* name;
+        Args options;
+        std::map<std::string, std::string> environment;
+    } cases[] = {
+        {"no source and no terminal", {}, {{"TOVRIN_PASSWORD", ""}}},
+        {"unreadable file", {"--password-file", dir.path("missing").string()}, {}},
+        {"17 characters", {"--password-file", long_one}, {}},
+        {"empty", {}, {{"TOVRIN_PASSWORD", "\n"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Args args = with_bmc(c.options);
+        args.insert(args.end(), {"127.0.0.1", "logon"});
+        const CliResult result = run_cli(args, c.environment);
+        EXPECT_EQ(result.exit_status, 2);
+        EXPECT_EQ(lines(result.err).size(), 1u) << result.err;
+    }
+    EXPECT_TRUE(bmc.requests().empty());
+}
+
+TEST_F(CliTest, PromptsWithoutEchoOnATerminal) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const int terminal = ::open(::ptsname(master), O_RDWR);
+    ASSERT_GE(terminal, 0);
+    Args args = with_bmc({"127.0.0.1", "logon"});
+    CliProcess cli(args, {{"TOVRIN_PASSWORD", ""}}, terminal);
+    ::close(terminal);
+    // Type the password once the prompt has switched echo off.
+    std::string seen;
+    char buffer[256];
+    pollfd readable{master, POLLIN, 0};
+    while (seen.find("Password: ") == std::string::npos && ::poll(&readable, 1, 20000) == 1) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        seen.append(buffer, static_cast<std::size_t>(n));
+    }
+    ASSERT_NE(seen.find("Password: "), std::string::npos);
+    ASSERT_EQ(::write(master, "typed-secret\n", 13), 13);
+    const CliResult result = cli.wait();
+    while (::poll(&readable, 1, 0) == 1) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        seen.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(master);
+    EXPECT_EQ(result.exit_status, 0) << seen;
+    EXPECT_EQ(password_sent(bmc), "typed-secret");
+    EXPECT_NE(seen.find("Connected"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("typed-secret"), std::string::npos) << "echoed: " << seen;
+}
+
+TEST_F(CliTest, LogonReportsEveryStep) {
+    const CliResult result = run_cli(with_bmc({"127.0.0.1", "logon"}), PASSWORD);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(lines(result.err),
+              (Lines{"Connecting", "Get Session Challenge", "Activate Session Request",
+                     "Set Privilege Level", "Connected", "Disconnected"}));
+    EXPECT_TRUE(result.out.empty());
+}
+
+TEST_F(CliTest, OperationsAndTheirExitStatuses) {
+    const std::string file = dir.path("sel.txt").string();
+    const struct {
+        const char* name;
+        std::vector<std::array<std::uint8_t, 16>> log;
+        std::uint8_t scripted_command;
+        Reply scripted;
+        Args operation;
+        int exit_status;
+        const char* outcome;  // the status line before "Disconnected" or "Logon Aborted"
+        std::size_t file_lines;
+    } cases[] = {
+        {"dump", records(3), 0, Reply{}, {"dump", file}, 0, "SEL Save Complete", 3},
+        {"empty log", {}, 0, Reply{}, {"dump", file}, 0, "SEL is Empty", 0},
+        {"clear", records(3), 0, Reply{}, {"clear"}, 0, "SEL Cleared", 0},
+        {"logon refused",
+         records(1),
+         ACTIVATE_SESSION,
+         Reply{.completion_code = 0x86},
+         {"logon"},
+         1,
+         "Activate Session Request",
+         0},
+        {"session lost in a dump",
+         records(3),
+         GET_SEL_ENTRY,
+         Reply{.bad_checksum = true},
+         {"dump", file},
+         1,
+         "Requesting SEL data",
+         0},
+        {"dump that cannot be written",
+         records(3),
+         0,
+         Reply{},
+         {"dump", "/dev/full"},
+         1,
+         "Error, Unable to write file",
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(file);
+        FakeBmc controller;
+        controller.set_sel(sel_chain(c.log));
+        if (c.scripted_command != 0) {
+            controller.script(c.scripted_command, c.scripted);
+        }
+        Args args = {"-U",     "USERID", "-p",       std::to_string(controller.port()),
+                     "--pace", "0",      "127.0.0.1"};
+        args.insert(args.end(), c.operation.begin(), c.operation.end());
+        const CliResult result = run_cli(args, PASSWORD);
+        EXPECT_EQ(result.exit_status, c.exit_status);
+        const Lines said = lines(result.err);
+        ASSERT_GE(said.size(), 2u);
+        EXPECT_EQ(said[said.size() - 2], c.outcome) << result.err;
+        if (c.operation[0] == "dump" && c.operation[1] == file) {
+            EXPECT_EQ(lines(read_file(file)).size(), c.file_lines);
+        }
+    }
+}
+
+TEST_F(CliTest, DumpToStandardOutput) {
+    bmc.set_sel(sel_chain(records(2)));
+    const CliResult result = run_cli(with_bmc({"-q", "127.0.0.1", "dump", "-"}), PASSWORD);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.err, "") << "quiet";
+    const Lines out = lines(result.out);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].rfind("1=   Fri Jun 19 06:11:41 2009, #0   svc", 0), 0u) << out[0];
+    EXPECT_EQ(out[1].back(), '\r') << "CR LF line ends";
+}
+
+TEST_F(CliTest, SilentControllerTimesOut) {
+    bmc.script(GET_SESSION_CHALLENGE, Reply{.silent = true});
+    const CliResult result = run_cli(with_bmc({"--timeout", "1", "127.0.0.1", "logon"}), PASSWORD);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(lines(result.err), (Lines{"Connecting", "Get Session Challenge",
+                                        "No reply within 1 second", "Logon Aborted"}));
+}
+
+TEST_F(CliTest, InterruptDuringADumpKeepsTheLinesWritten) {
+    const std::string file = dir.path("sel.txt").string();
+    bmc.set_sel(sel_chain(records(5)));
+    bmc.script(GET_SEL_ENTRY, Reply{});
+    bmc.script(GET_SEL_ENTRY, Reply{});
+    bmc.script(GET_SEL_ENTRY, Reply{.silent = true});
+    CliProcess cli(with_bmc({"--timeout", "0", "127.0.0.1", "dump", file}), PASSWORD);
+    ASSERT_TRUE(bmc.wait_for_requests(6));  // the logon and three Get SEL Entry requests
+    cli.interrupt();
+    const CliResult result = cli.wait();
+    EXPECT_EQ(result.exit_status, 1);
+    const Lines said = lines(result.err);
+    ASSERT_GE(said.size(), 2u);
+    EXPECT_EQ(said[said.size() - 2], "Interrupted");
+    EXPECT_EQ(said.back(), "Disconnected");
+    EXPECT_EQ(lines(read_file(file)).size(), 2u);
+}
+
+TEST_F(CliTest, LogonStaysConnectedForTheSecondsAsked) {
+    const CliResult result = run_cli(with_bmc({"127.0.0.1", "logon", "1"}), PASSWORD);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(lines(result.err).back(), "Disconnected");
+}
+
+}  // namespace
+}  // namespace tovrin::testing
