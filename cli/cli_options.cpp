@@ -76,38 +76,32 @@ class Parser {
                 continue;
             }
             const char* value = nullptr;
-            if (is(arg, "-U", "--user", value)) {
+            if (option(arg, "-U", "--user", value)) {
                 if (!value) {
                     return CliParse::USAGE_ERROR;
                 }
                 options_.user_name = value;
                 user_given = true;
-            } else if (is(arg, nullptr, "--password-file", value)) {
+            } else if (option(arg, nullptr, "--password-file", value)) {
                 if (!value) {
                     return CliParse::USAGE_ERROR;
                 }
                 options_.password_file = value;
-            } else if (is(arg, "-p", "--port", value)) {
-                std::uint64_t port = 0;
-                if (!value ||
-                    !number(value, 1, 65535, "--port takes a UDP port, 1 to 65535", port)) {
+            } else if (option(arg, "-p", "--port", value)) {
+                if (!number(value, 1, 65535, "--port takes a UDP port, 1 to 65535",
+                            options_.port)) {
                     return CliParse::USAGE_ERROR;
                 }
-                options_.port = static_cast<std::uint16_t>(port);
-            } else if (is(arg, nullptr, "--pace", value)) {
-                std::uint64_t pace = 0;
-                if (!value ||
-                    !number(value, 0, 60000, "--pace takes milliseconds, 0 to 60000", pace)) {
+            } else if (option(arg, nullptr, "--pace", value)) {
+                if (!number(value, 0, 60000, "--pace takes milliseconds, 0 to 60000",
+                            options_.pace_ms)) {
                     return CliParse::USAGE_ERROR;
                 }
-                options_.pace_ms = static_cast<std::uint32_t>(pace);
-            } else if (is(arg, nullptr, "--timeout", value)) {
-                std::uint64_t timeout = 0;
-                if (!value ||
-                    !number(value, 0, 86400, "--timeout takes seconds, 0 to 86400", timeout)) {
+            } else if (option(arg, nullptr, "--timeout", value)) {
+                if (!number(value, 0, 86400, "--timeout takes seconds, 0 to 86400",
+                            options_.timeout_seconds)) {
                     return CliParse::USAGE_ERROR;
                 }
-                options_.timeout_seconds = static_cast<std::uint32_t>(timeout);
             } else if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0) {
                 options_.quiet = true;
             } else {
@@ -132,7 +126,7 @@ class Parser {
 
     // Matches "-X VALUE", "--long VALUE" and "--long=VALUE"; `value` stays null when the value is
     // missing, and the error says so.
-    bool is(const char* arg, const char* short_name, const char* long_name, const char*& value) {
+    bool option(const char* arg, const char* short_name, const char* long_name, const char*& value) {
         const std::size_t long_length = std::strlen(long_name);
         if (std::strncmp(arg, long_name, long_length) == 0 && arg[long_length] == '=') {
             value = arg + long_length + 1;
@@ -150,12 +144,19 @@ class Parser {
         return true;
     }
 
+    // An option's number; false, with the error said, when it is missing or out of range.
+    template <typename Number>
     bool number(const char* text, std::uint64_t low, std::uint64_t high, const char* message,
-                std::uint64_t& value) {
+                Number& target) {
+        std::uint64_t value = 0;
+        if (!text) {
+            return false;
+        }
         if (!parse_number(text, low, high, value)) {
             error_ = message;
             return false;
         }
+        target = static_cast<Number>(value);
         return true;
     }
 
