@@ -4,6 +4,7 @@
 #
 #   demo_bmc.sh start DIR PORT        fresh simulator whose SEL holds the demo records below
 #   demo_bmc.sh start-empty DIR PORT  fresh simulator with an empty SEL
+#                                     PORT "auto" picks a free one from 10000-31999 and prints it
 #   demo_bmc.sh add-sel DIR TYPE B1 .. B13
 #   demo_bmc.sh add-sel DIR -         one "TYPE B1 .. B13" record per line of standard input
 #   demo_bmc.sh list-sel DIR          the SEL as the simulator holds it, one record of 16 hex bytes a line,
@@ -16,25 +17,17 @@
 # At most 63 sessions may be open at once; a session with no valid message for 30 s is closed.
 #
 # start writes DIR/lan.conf, DIR/bmc.emu, the persistent state in DIR/state (wiped on every start),
-# the pid in DIR/ipmi_sim.pid and the simulator's own log (session opened, closed, rejected) in
-# DIR/ipmi_sim.log, and returns once both ports listen.
+# the pid in DIR/ipmi_sim.pid, the port in DIR/port and the simulator's own log (session opened,
+# closed, rejected) in DIR/ipmi_sim.log, and returns once the simulator listens on both ports.
 #
 # add-sel adds records through the console while the simulator runs and prints the record ID that it
 # assigned, in decimal, one per record. Bytes are hex, with or without 0x. The simulator makes the
 # whole 16-byte record itself: record ID, TYPE, then for TYPE below E0h its own clock as time stamp
-# followed by B5 .. B13 (B1 .. B4 are dropped), and for TYPE E0h and up B1 .. B13 unchanged.
-#
-# By default the simulator runs in its own user, mount and time namespaces (unshare), where
-# /dev/urandom reads as zeros and its monotonic clock, which it uses as the SEL clock, reads as
-# wall-clock time. The zeros make the initial inbound session sequence number of Activate Session 2
-# instead of a random number; ipmi_sim drops, without a reply, every session message whose sequence
-# number is more than 8 away from the highest it has accepted, so a client that starts its numbering
-# at 1 whatever the BMC proposed can only talk to it this way.
+# followed by B5 .. B13 (B1 .. B4 are dropped), and for TYPE E0h and up B1 .. B13 unchanged. That
+# clock is the machine's monotonic clock, so those time stamps count from its boot, not from 1970.
 #
 # Environment:
 #   DEMO_BMC_SEL_MAX  SEL capacity in records, 1-4095 (default 1000); a full SEL rejects further records
-#   DEMO_BMC_STOCK=1  run ipmi_sim as shipped: random initial inbound sequence number, and SEL time
-#                     stamps counted from the boot of the machine
 #   DEMO_BMC_DEBUG=1  also log every datagram in DIR/ipmi_sim.log
 set -euo pipefail
 export LC_ALL=C
@@ -94,10 +87,11 @@ alive() {
     [ "${stat%% *}" != Z ]
 }
 
+# True once process $2 listens on UDP and TCP 127.0.0.1:$1 (not some other process on that port).
 listening() {
-    local port=$1
-    ss -Hlnu "sport = :$port" | grep -q "127.0.0.1:$port" &&
-        ss -Hlnt "sport = :$port" | grep -q "127.0.0.1:$port"
+    local port=$1 pid=$2
+    ss -Hlnup "sport = :$port" | grep "127.0.0.1:$port" | grep -q "pid=$pid," &&
+        ss -Hlntp "sport = :$port" | grep "127.0.0.1:$port" | grep -q "pid=$pid,"
 }
 
 write_config() {
@@ -143,25 +137,11 @@ seed_demo_sel() {
     } >"$store"
 }
 
-start() {
-    local dir=$1 port=$2 with_demo=$3
-    [[ $port =~ ^[0-9]+$ ]] && ((port >= 1024 && port <= 65535)) || die "PORT must be 1024-65535"
-    local sel_max=${DEMO_BMC_SEL_MAX:-1000}
-    [[ $sel_max =~ ^[0-9]+$ ]] && ((sel_max >= 1 && sel_max <= 4095)) ||
-        die "DEMO_BMC_SEL_MAX must be 1-4095 (Get SEL Info reports free space in 16 bits)"
-    command -v ipmi_sim >/dev/null || die "ipmi_sim not found: install the openipmi package"
-
-    mkdir -p "$dir"
-    dir=$(cd "$dir" && pwd)
-    local pid
-    if pid=$(running_pid "$dir"); then
-        die "a simulator already runs from $dir (pid $pid)"
-    fi
-    if [ -n "$(ss -Hlnut "sport = :$port")" ]; then
-        die "port $port is already in use"
-    fi
-
-    rm -rf "$dir/state" "$dir/ipmi_sim.pid" "$dir/console.fifo"
+# Starts the simulator on PORT and waits until it listens there; fails, leaving nothing running, when
+# it exits first (the port was taken after all) or does not come up within 20 s.
+launch() {
+    local dir=$1 port=$2 with_demo=$3 sel_max=$4
+    rm -rf "$dir/state" "$dir/ipmi_sim.pid" "$dir/console.fifo" "$dir/port"
     mkdir -p "$dir/state"
     write_config "$dir" "$port" "$sel_max"
     if [ "$with_demo" = yes ]; then
@@ -173,35 +153,66 @@ start() {
         sim+=(-d)
     fi
 
-    local wrapper=() setup=""
-    if [ "${DEMO_BMC_STOCK:-0}" != 1 ]; then
-        local uptime
-        uptime=$(cut -d. -f1 /proc/uptime)
-        wrapper=(unshare --user --map-root-user --mount --time --fork --kill-child
-            --monotonic "$(($(date +%s) - uptime))")
-        setup='mount --bind /dev/zero /dev/urandom || exit 1; '
-        unshare --user --map-root-user --mount --time --fork true 2>/dev/null ||
-            die "user, mount and time namespaces are not available here; DEMO_BMC_STOCK=1 runs ipmi_sim without them"
-    fi
-
     # Standard input is a FIFO that the simulator itself holds open for writing, so its stdin console
     # never sees end of file and needs no terminal; what that console prints goes to the log.
     mkfifo "$dir/console.fifo"
-    "${wrapper[@]}" sh -c 'echo $$ >"$1"; shift; '"$setup"'exec "$@"' sh "$dir/ipmi_sim.pid" "${sim[@]}" \
-        <>"$dir/console.fifo" >"$dir/ipmi_sim.log" 2>&1 &
-    local launcher=$!
+    "${sim[@]}" <>"$dir/console.fifo" >"$dir/ipmi_sim.log" 2>&1 &
+    local pid=$!
+    echo "$pid" >"$dir/ipmi_sim.pid"
 
     local waited=0
-    until [ -s "$dir/ipmi_sim.pid" ] && listening "$port"; do
-        if ! alive "$launcher" || ((waited >= 200)); then
-            kill -KILL "$(cat "$dir/ipmi_sim.pid" 2>/dev/null)" "$launcher" 2>/dev/null || true
-            tail -n 20 "$dir/ipmi_sim.log" >&2 || true
-            die "ipmi_sim did not come up on 127.0.0.1:$port"
+    until listening "$port" "$pid"; do
+        if ! alive "$pid" || ((waited >= 200)); then
+            kill -KILL "$pid" 2>/dev/null || true
+            rm -f "$dir/ipmi_sim.pid"
+            return 1
         fi
         sleep 0.1
         waited=$((waited + 1))
     done
     echo "$port" >"$dir/port"
+}
+
+start() {
+    local dir=$1 port=$2 with_demo=$3
+    [ "$port" = auto ] || { [[ $port =~ ^[0-9]+$ ]] && ((port >= 1024 && port <= 65535)); } ||
+        die "PORT must be 1024-65535 or auto"
+    local sel_max=${DEMO_BMC_SEL_MAX:-1000}
+    [[ $sel_max =~ ^[0-9]+$ ]] && ((sel_max >= 1 && sel_max <= 4095)) ||
+        die "DEMO_BMC_SEL_MAX must be 1-4095 (Get SEL Info reports free space in 16 bits)"
+    command -v ipmi_sim >/dev/null || die "ipmi_sim not found: install the openipmi package"
+    command -v ss >/dev/null || die "ss not found: install the iproute2 package"
+
+    mkdir -p "$dir"
+    dir=$(cd "$dir" && pwd)
+    local pid
+    if pid=$(running_pid "$dir"); then
+        die "a simulator already runs from $dir (pid $pid)"
+    fi
+
+    if [ "$port" != auto ]; then
+        [ -z "$(ss -Hlnut "sport = :$port")" ] || die "port $port is already in use"
+        launch "$dir" "$port" "$with_demo" "$sel_max" || {
+            tail -n 20 "$dir/ipmi_sim.log" >&2 || true
+            die "ipmi_sim did not come up on 127.0.0.1:$port"
+        }
+        return 0
+    fi
+
+    # Candidates lie below the kernel's ephemeral port range, so no client socket takes the port
+    # between the check and the simulator's bind; a simulator started at the same moment still can,
+    # hence the further tries.
+    local try
+    for ((try = 0; try < 20; try++)); do
+        port=$((10000 + SRANDOM % 22000))
+        [ -z "$(ss -Hlnut "sport = :$port")" ] || continue
+        if launch "$dir" "$port" "$with_demo" "$sel_max"; then
+            echo "$port"
+            return 0
+        fi
+    done
+    tail -n 20 "$dir/ipmi_sim.log" >&2 || true
+    die "ipmi_sim did not come up on any free port of 127.0.0.1"
 }
 
 stop() {

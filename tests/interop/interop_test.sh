@@ -82,7 +82,7 @@ check_dump() {
 case_logon() {
     start_bmc start
     (umask 077 && echo "$TOVRIN_PASSWORD" >password)
-    TOVRIN_PASSWORD= tovrin --password-file password 127.0.0.1 logon
+    TOVRIN_PASSWORD='' tovrin --password-file password 127.0.0.1 logon
     expect_status 0
     expect_line Connected
 }
