@@ -69,6 +69,34 @@ TEST(SessionWorker, KeepAlivesReportAroundTheirExchange) {
     EXPECT_EQ(std::vector<LinkEvent>(events.begin() + 6, events.begin() + 8), keep_alive);
 }
 
+TEST(SessionWorker, KeepAliveComesEverySeventyFivePasses) {
+    // A dump into a file that cannot be opened costs no exchange and is reported in the pass that
+    // takes it up; asking again at each report makes every pass leave one mark.
+    WorkerRig rig;
+    std::strcpy(rig.control.dump_path, "/nonexistent-folder/sel.txt");
+    rig.control.dump_requested = 1;
+    rig.link.on_notify = [&rig](std::uint32_t code) {
+        if (code == UM_SEL_FAILED) {
+            rig.control.dump_requested = 1;
+        }
+    };
+    rig.start();
+    ASSERT_TRUE(rig.bmc.wait_for_requests(5));
+    rig.finish();
+    std::vector<int> passes_before_keep_alive;
+    int passes = 0;
+    for (const LinkEvent& event : rig.link.events()) {
+        if (event.code == UM_SEL_FAILED) {
+            ++passes;
+        } else if (event.text == "Session Timed Out") {
+            passes_before_keep_alive.push_back(passes);
+            passes = 0;
+        }
+    }
+    passes_before_keep_alive.resize(2);
+    EXPECT_EQ(passes_before_keep_alive, (std::vector<int>{75, 75}));
+}
+
 TEST(SessionWorker, FailedExchangesEndTheWorker) {
     const struct {
         const char* name;
