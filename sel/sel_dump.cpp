@@ -12,7 +12,6 @@ namespace {
 enum class DumpOutcome { SAVED, EMPTY, WRITE_FAILED, INCOMPLETE, SESSION_LOST };
 
 constexpr int NEXT_RECORD_ID_OFFSET = 1;  // right after the completion code
-constexpr int RECORD_END_OFFSET = 18;     // the record's last byte, after the ID and 16 bytes
 
 int next_record_id_position(const ReplyBuffer& reply) {
     return completion_code_position(reply) + NEXT_RECORD_ID_OFFSET;
@@ -47,8 +46,9 @@ DumpOutcome copy_records(Session& session, DumpFile& file) {
             continue;
         }
         // A reply too short for its record would leave bytes of an earlier reply in the line.
-        if (!reply_holds(session.reply,
-                         completion_code_position(session.reply) + RECORD_END_OFFSET)) {
+        const int record_end =
+            SEL_RECORD_POSITION + reply_shift(session.reply) + SEL_RECORD_SIZE - 1;
+        if (!reply_holds(session.reply, record_end)) {
             return DumpOutcome::SESSION_LOST;
         }
         refusals = 0;

@@ -1,4 +1,4 @@
-// The SEL dump file's line format (Part 3.2): one line per SEL record, composed into a fixed
+// The SEL dump file's line format: one line per SEL record, composed into a fixed
 // buffer that the caller writes to the dump file (in binary mode) and whose write it checks.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Part 3.2: the SEL dump file's lines, byte for byte including the CR LF.
+// The SEL dump file's lines, byte for byte including the CR LF.
 #include "sel/sel_text.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +51,8 @@ std::string sel_line(const ReplyBuffer& reply, std::int32_t record_number) {
     return text_of(line);
 }
 
-// The six example lines of Part 3.2.
-TEST(SelLine, ExampleLinesOfTheSpecification) {
+// Six example lines, one for each shape of line.
+TEST(SelLine, ExampleLines) {
     struct Row {
         std::int32_t record_number;
         const char* record;
@@ -83,7 +83,7 @@ TEST(SelLine, ExampleLinesOfTheSpecification) {
     }
 }
 
-// The time texts of Part 3.2's table and calendar rule, directly and as the time stamp column of
+// Time texts across the calendar rule's edges, directly and as the time stamp column of
 // a record of type 01h (R[3] the least significant byte).
 TEST(SelLine, TimeTexts) {
     struct Row {
