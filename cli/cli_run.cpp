@@ -18,8 +18,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto REPORT_WAIT = std::chrono::milliseconds(100);
 
-// Status lines on standard error; on a terminal a running dump also shows its record count on a
-// line that the next status line replaces.
+// Status lines on standard error; on a terminal a running dump also shows its record count, on a
+// line of its own that is rewritten as the count grows.
 class StatusPrinter {
   public:
     StatusPrinter(bool quiet, bool show_progress) : quiet_(quiet), show_progress_(show_progress) {}
@@ -28,7 +28,7 @@ class StatusPrinter {
         if (quiet_) {
             return;
         }
-        clear_progress();
+        end_progress_line();
         std::fprintf(stderr, "%s\n", text);
     }
 
@@ -42,9 +42,9 @@ class StatusPrinter {
     }
 
   private:
-    void clear_progress() {
+    void end_progress_line() {
         if (progress_showing_) {
-            std::fputs("\r\033[K", stderr);
+            std::fputs("\n", stderr);
             progress_showing_ = false;
         }
     }
@@ -102,8 +102,8 @@ int run_cli_operation(const CliOptions& options, const std::string& password,
             disconnect();
         }
         const std::optional<WorkerReport> report = link.take(REPORT_WAIT);
+        printer.progress(control.records_written.load());
         if (!report) {
-            printer.progress(control.records_written.load());
             continue;
         }
         switch (report->code) {
