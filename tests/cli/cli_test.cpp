@@ -46,14 +46,16 @@ std::string password_sent(const FakeBmc& bmc) {
     return {};
 }
 
+// The options every run against a fake shares, then `rest`.
+Args bmc_args(const FakeBmc& bmc, const Args& rest) {
+    Args args = {"-U", "USERID", "-p", std::to_string(bmc.port()), "--pace", "0"};
+    args.insert(args.end(), rest.begin(), rest.end());
+    return args;
+}
+
 class CliTest : public ::testing::Test {
   protected:
-    // The options every run against the fake shares, then `rest`.
-    Args with_bmc(const Args& rest) const {
-        Args args = {"-U", "USERID", "-p", std::to_string(bmc.port()), "--pace", "0"};
-        args.insert(args.end(), rest.begin(), rest.end());
-        return args;
-    }
+    Args with_bmc(const Args& rest) const { return bmc_args(bmc, rest); }
 
     FakeBmc bmc;
     TempDir dir;
@@ -130,8 +132,7 @@ TEST_F(CliTest, PasswordSources) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeBmc controller;
-        Args args = {"-U", "USERID", "-p", std::to_string(controller.port())};
-        args.insert(args.end(), c.options.begin(), c.options.end());
+        Args args = bmc_args(controller, c.options);
         args.insert(args.end(), {"127.0.0.1", "logon"});
         const CliResult result = run_cli(args, c.environment);
         EXPECT_EQ(result.exit_status, 0) << result.err;
@@ -258,8 +259,7 @@ TEST_F(CliTest, OperationsAndTheirExitStatuses) {
         if (c.scripted_command != 0) {
             controller.script(c.scripted_command, c.scripted);
         }
-        Args args = {"-U",     "USERID", "-p",       std::to_string(controller.port()),
-                     "--pace", "0",      "127.0.0.1"};
+        Args args = bmc_args(controller, {"127.0.0.1"});
         args.insert(args.end(), c.operation.begin(), c.operation.end());
         const CliResult result = run_cli(args, PASSWORD);
         EXPECT_EQ(result.exit_status, c.exit_status);

@@ -164,28 +164,28 @@ TEST(SelDump, RefusedFirstRequestIsAnEmptyLog) {
     }
 }
 
-TEST(SelDump, BadChecksumAtRecordFiveKeepsLinesOneToFour) {
-    DumpRig d;
-    d.set_log(event_records(8));
-    for (int i = 0; i < 4; ++i) {
-        d.rig.bmc.script(GET_SEL_ENTRY, Reply{});
+TEST(SelDump, BadReplyEndsTheSessionKeepingTheLinesBefore) {
+    const struct {
+        const char* name;
+        int good_replies;
+        Reply bad;
+    } cases[] = {
+        {"bad checksum at record 5", 4, Reply{.bad_checksum = true}},
+        {"record 2 cut short", 1, Reply{.data = std::vector<std::uint8_t>{0x03, 0x00, 0x01}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DumpRig d;
+        d.set_log(event_records(8));
+        for (int i = 0; i < c.good_replies; ++i) {
+            d.rig.bmc.script(GET_SEL_ENTRY, Reply{});
+        }
+        d.rig.bmc.script(GET_SEL_ENTRY, c.bad);
+        d.rig.control.dump_requested = 1;
+        d.rig.run();
+        d.expect_lines(static_cast<std::size_t>(c.good_replies));
+        EXPECT_EQ(d.rig.link.notifications(), (Codes{UM_CONNECTED, UM_DISCONNECTED}));
     }
-    d.rig.bmc.script(GET_SEL_ENTRY, Reply{.bad_checksum = true});
-    d.rig.control.dump_requested = 1;
-    d.rig.run();
-    d.expect_lines(4);
-    EXPECT_EQ(d.rig.link.notifications(), (Codes{UM_CONNECTED, UM_DISCONNECTED}));
-}
-
-TEST(SelDump, ShortRecordReplyEndsTheSessionWithoutAStaleLine) {
-    DumpRig d;
-    d.set_log(event_records(3));
-    d.rig.bmc.script(GET_SEL_ENTRY, Reply{});
-    d.rig.bmc.script(GET_SEL_ENTRY, Reply{.data = std::vector<std::uint8_t>{0x03, 0x00, 0x01}});
-    d.rig.control.dump_requested = 1;
-    d.rig.run();
-    d.expect_lines(1);
-    EXPECT_EQ(d.rig.link.notifications(), (Codes{UM_CONNECTED, UM_DISCONNECTED}));
 }
 
 TEST(SelDump, DisconnectDuringADumpKeepsTheLinesWritten) {

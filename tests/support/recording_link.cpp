@@ -53,13 +53,4 @@ bool RecordingLink::wait_for(std::uint32_t code, std::size_t times,
     });
 }
 
-bool RecordingLink::wait_for_end(std::chrono::milliseconds limit) const {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] {
-        return std::any_of(events_.begin(), events_.end(), [](const LinkEvent& event) {
-            return event.code == UM_LOGON_ABORTED || event.code == UM_DISCONNECTED;
-        });
-    });
-}
-
 }  // namespace tovrin::testing

@@ -43,8 +43,6 @@ class RecordingLink : public WorkerLink {
     // Waits until `code` has been notified `times` times; false after `limit`.
     bool wait_for(std::uint32_t code, std::size_t times = 1,
                   std::chrono::milliseconds limit = std::chrono::seconds(30)) const;
-    // Waits for UM_LOGON_ABORTED or UM_DISCONNECTED.
-    bool wait_for_end(std::chrono::milliseconds limit = std::chrono::seconds(30)) const;
 
   private:
     void record(LinkEvent event);
