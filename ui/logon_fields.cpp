@@ -1,0 +1,1 @@
+#include "ui/logon_fields.h"
