@@ -16,8 +16,9 @@ struct DatagramChannel {
 };
 
 // await_reply's failures; a result of 0 or more is the length of the datagram received.
-constexpr int AWAIT_FAILED = -1;     // a receive error, or an abort seen while nothing was queued
-constexpr int AWAIT_TIMED_OUT = -2;  // the deadline passed with nothing queued
+constexpr int AWAIT_FAILED = -1;       // a receive error, or an abort seen while nothing was queued
+constexpr int AWAIT_TIMED_OUT = -2;    // the deadline passed with nothing queued
+constexpr int AWAIT_UNREACHABLE = -3;  // the controller's host said its port is closed (ICMP)
 
 constexpr int AWAIT_SLICE_MS = 20;  // longest kernel wait before abort_requested is read again
 

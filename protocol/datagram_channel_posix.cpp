@@ -68,6 +68,9 @@ int await_reply(DatagramChannel& channel, ReplyBuffer& reply,
             reply.length = static_cast<std::size_t>(received);
             return static_cast<int>(received);
         }
+        if (errno == ECONNREFUSED) {
+            return AWAIT_UNREACHABLE;
+        }
         if (!would_block(errno) || abort_requested.load() != 0) {
             return AWAIT_FAILED;
         }

@@ -215,4 +215,13 @@ std::size_t build_clear_sel_status(RequestFrame& frame, std::uint32_t sequence) 
     return build_clear_sel(frame, sequence, 0x00);
 }
 
+std::size_t build_close_session(RequestFrame& frame, std::uint32_t sequence) {
+    put_sequence(frame, sequence);
+    put_message_header(frame, 0x0B, NETFN_APP, 0x3C);
+    for (int i = 0; i < 4; ++i) {
+        frame.bytes[36 + i] = frame.bytes[9 + i];  // the session ID, as Activate Session gave it
+    }
+    return seal(frame, CLOSE_SESSION_LENGTH);
+}
+
 }  // namespace tovrin

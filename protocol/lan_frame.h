@@ -20,6 +20,7 @@ constexpr std::size_t GET_SESSION_INFO_LENGTH = 38;
 constexpr std::size_t RESERVE_SEL_LENGTH = 37;
 constexpr std::size_t GET_SEL_ENTRY_LENGTH = 43;
 constexpr std::size_t CLEAR_SEL_LENGTH = 43;
+constexpr std::size_t CLOSE_SESSION_LENGTH = 41;
 
 // Every caller checks replies with the length byte's position in the authenticated layout.
 constexpr int REPLY_LENGTH_POSITION = 29;
@@ -81,5 +82,7 @@ std::size_t build_clear_sel_initiate(RequestFrame& frame, std::uint32_t sequence
                                      std::uint8_t reservation_low, std::uint8_t reservation_high);
 // A status poll keeps the reservation ID that the initiating request wrote.
 std::size_t build_clear_sel_status(RequestFrame& frame, std::uint32_t sequence);
+// Closes the session whose ID the session header carries.
+std::size_t build_close_session(RequestFrame& frame, std::uint32_t sequence);
 
 }  // namespace tovrin

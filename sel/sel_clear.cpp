@@ -25,18 +25,17 @@ bool clear_sel(Session& session) {
     WorkerControl& control = *session.control;
     set_status(session, "Sending Clear SEL Request");
     if (!exchange(session, build_reserve_sel(session.frame, next_sequence(session))) ||
-        !check_reply(session.reply, REPLY_LENGTH_POSITION, CHECK_FULL)) {
+        !check_answer(session)) {
         return false;
     }
     const int code = completion_code_position(session.reply);
     if (!reply_holds(session.reply, code + 2)) {
-        return false;
+        return reply_too_short(session);
     }
     const std::size_t initiate =
         build_clear_sel_initiate(session.frame, next_sequence(session),
                                  session.reply.bytes[code + 1], session.reply.bytes[code + 2]);
-    if (!exchange(session, initiate) ||
-        !check_reply(session.reply, REPLY_LENGTH_POSITION, CHECK_FULL)) {
+    if (!exchange(session, initiate) || !check_answer(session)) {
         return false;
     }
     // Status replies are not held to the check: only one that proves the erase done ends the wait.

@@ -9,7 +9,9 @@ namespace tovrin {
 
 namespace {
 
-enum class DumpOutcome { SAVED, EMPTY, WRITE_FAILED, INCOMPLETE, SESSION_LOST };
+enum class DumpOutcome { SAVED, EMPTY, REFUSED, WRITE_FAILED, INCOMPLETE, SESSION_LOST };
+
+constexpr std::uint8_t RECORD_NOT_PRESENT = 0xCB;  // what the first request finds in an empty log
 
 constexpr int NEXT_RECORD_ID_OFFSET = 1;  // right after the completion code
 
@@ -30,14 +32,19 @@ DumpOutcome copy_records(Session& session, DumpFile& file) {
     for (;;) {
         const std::size_t length =
             build_get_sel_entry(session.frame, next_sequence(session), id_low, id_high);
-        if (!exchange(session, length) ||
-            !check_reply(session.reply, REPLY_LENGTH_POSITION, CHECK_SUM)) {
+        if (!exchange(session, length) || !check_answer(session, CHECK_SUM)) {
             return DumpOutcome::SESSION_LOST;
         }
         if (!check_reply(session.reply, REPLY_LENGTH_POSITION, CHECK_CODE)) {
-            // Any refusal of the first request means there is nothing to read.
+            // Only "not present" says the log is empty; any other refusal of the first request
+            // (too little privilege, say) leaves the log unread, and the status line says why.
             if (record_count == 0) {
-                return DumpOutcome::EMPTY;
+                if (session.reply.bytes[completion_code_position(session.reply)] ==
+                    RECORD_NOT_PRESENT) {
+                    return DumpOutcome::EMPTY;
+                }
+                check_answer(session, CHECK_CODE);
+                return DumpOutcome::REFUSED;
             }
             pause_ms(pace_ms);
             if (++refusals > SEL_RECORD_RETRIES) {
@@ -49,6 +56,7 @@ DumpOutcome copy_records(Session& session, DumpFile& file) {
         const int record_end =
             SEL_RECORD_POSITION + reply_shift(session.reply) + SEL_RECORD_SIZE - 1;
         if (!reply_holds(session.reply, record_end)) {
+            reply_too_short(session);
             return DumpOutcome::SESSION_LOST;
         }
         refusals = 0;
@@ -105,6 +113,9 @@ bool dump_sel(Session& session) {
         case DumpOutcome::EMPTY:
             notify(session, UM_SEL_EMPTY);
             pause_ms(session.control->settings.pace_ms);
+            return true;
+        case DumpOutcome::REFUSED:
+            notify(session, UM_SEL_FAILED);
             return true;
         case DumpOutcome::WRITE_FAILED:
             set_status(session, "Error, Unable to write file");

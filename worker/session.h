@@ -17,7 +17,11 @@ struct Session {
     ReplyBuffer reply;
     std::uint32_t session_sequence = 0;
     std::uint32_t idle_ticks = 0;
+    bool activated = false;  // the controller has opened a session and the frame carries its ID
 };
+
+// The longest wait for the answer to Close Session, whose answer changes nothing.
+constexpr std::uint32_t CLOSE_SESSION_WAIT_MS = 1000;
 
 void set_status(Session& session, const char* text);
 void notify(Session& session, std::uint32_t code);
@@ -29,12 +33,24 @@ std::uint32_t next_sequence(Session& session);
 bool send_request(Session& session, std::size_t length);
 
 // Waits for the datagram that answers the request just sent; anything else that arrives is dropped.
-// False on a receive error, an abort, or no reply within the configured time (said on the status
-// line).
+// False on a receive error, an unreachable port, an abort, or no reply within the configured time;
+// the status line says which, unless the user aborted.
 bool await_answer(Session& session);
 
 // send_request, then await_answer.
 bool exchange(Session& session, std::size_t length);
+
+// check_reply in `mode`; a reply that fails it is described on the status line (the controller's
+// refusal with its completion code, or a damaged reply).
+bool check_answer(Session& session, CheckMode mode = CHECK_FULL);
+
+// Says on the status line that the answer to the frame's request ended too soon; returns false.
+bool reply_too_short(Session& session);
+
+// Sends Close Session with the next sequence number and waits for its answer at most one reply
+// time-out or CLOSE_SESSION_WAIT_MS, whichever is shorter, whatever abort_requested says. The
+// answer is not looked at.
+void close_session(Session& session);
 
 // Sleeps on the worker thread; 0 does not sleep.
 void pause_ms(std::uint32_t milliseconds);

@@ -12,7 +12,7 @@ namespace {
 
 // Get Session Challenge, Activate Session and Set Session Privilege Level. On success the
 // session header (straight password, session ID, password) stays in the frame for every later
-// request.
+// request. Every failure but the user's abort is said on the status line.
 bool log_on(Session& session) {
     const LogonFields& fields = session.control->logon;
     if (!open_channel(session.channel, fields.address_text, session.control->settings.port)) {
@@ -25,17 +25,25 @@ bool log_on(Session& session) {
         return false;
     }
     set_nonblocking(session.channel);
-    // The challenge reply carries no authentication code and is not checked further.
-    if (!await_answer(session) || session.reply.length < CHALLENGE_REPLY_MIN_LENGTH) {
+    if (!await_answer(session)) {
         return false;
+    }
+    // The challenge reply carries no authentication code and no checksum is asked of it; a refusal
+    // (an unknown user, say) ends the logon here, where it can still be told apart.
+    if (!check_answer(session, CHECK_CODE)) {
+        return false;
+    }
+    if (session.reply.length < CHALLENGE_REPLY_MIN_LENGTH) {
+        return reply_too_short(session);
     }
 
     length = build_activate_session(session.frame, session.reply, fields.password);
     set_status(session, "Activate Session Request");
-    if (!exchange(session, length) ||
-        !check_reply(session.reply, REPLY_LENGTH_POSITION, CHECK_FULL) ||
-        session.reply.length < ACTIVATE_REPLY_MIN_LENGTH) {
+    if (!exchange(session, length) || !check_answer(session)) {
         return false;
+    }
+    if (session.reply.length < ACTIVATE_REPLY_MIN_LENGTH) {
+        return reply_too_short(session);
     }
 
     // A controller that hands out a starting sequence number drops requests outside its window;
@@ -43,9 +51,9 @@ bool log_on(Session& session) {
     const std::uint32_t granted = granted_sequence(session.reply);
     session.session_sequence = granted != 0 ? granted : 1;
     length = build_set_privilege_level(session.frame, session.reply, session.session_sequence);
+    session.activated = true;
     set_status(session, "Set Privilege Level");
-    if (!exchange(session, length) ||
-        !check_reply(session.reply, REPLY_LENGTH_POSITION, CHECK_FULL)) {
+    if (!exchange(session, length) || !check_answer(session)) {
         return false;
     }
     notify(session, UM_CONNECTED);
@@ -56,7 +64,7 @@ bool log_on(Session& session) {
 bool keep_alive(Session& session) {
     set_status(session, "Session Timed Out");
     if (!exchange(session, build_get_session_info(session.frame, next_sequence(session))) ||
-        !check_reply(session.reply, REPLY_LENGTH_POSITION, CHECK_FULL)) {
+        !check_answer(session)) {
         return false;
     }
     set_status(session, "Connected");
@@ -68,11 +76,16 @@ void run_connected_loop(Session& session) {
     WorkerControl& control = *session.control;
     // A zero tick would spin; the loop always yields the processor between passes.
     const std::uint32_t tick_ms = std::max<std::uint32_t>(control.settings.tick_ms, 1);
-    for (;;) {
+    for (bool first_pass = true;; first_pass = false) {
         if (control.abort_requested.load() != 0) {
             return;
         }
-        pause_ms(tick_ms);
+        // A request stored before the worker started (the command line's) is carried out at once.
+        const bool request_waiting =
+            control.dump_requested.load() != 0 || control.clear_requested.load() != 0;
+        if (!(first_pass && request_waiting)) {
+            pause_ms(tick_ms);
+        }
         ++session.idle_ticks;
         if (control.dump_requested.load() != 0) {
             control.dump_requested.store(0);
@@ -100,12 +113,14 @@ void run_connected_loop(Session& session) {
 void session_worker(WorkerControl* control) {
     Session session;
     session.control = control;
-    if (!log_on(session)) {
-        worker_fail(session, UM_LOGON_ABORTED);
-        return;
+    const bool connected = log_on(session);
+    if (connected) {
+        run_connected_loop(session);
     }
-    run_connected_loop(session);
-    worker_fail(session, UM_DISCONNECTED);
+    if (session.activated && control->settings.close_session) {
+        close_session(session);
+    }
+    worker_fail(session, connected ? UM_DISCONNECTED : UM_LOGON_ABORTED);
 }
 
 }  // namespace tovrin

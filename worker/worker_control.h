@@ -51,6 +51,9 @@ struct WorkerSettings {
     std::uint32_t tick_ms = IDLE_TICK_MS;               // the connected loop's sleep per pass
     std::uint32_t pace_ms = IDLE_TICK_MS;               // the pause after each SEL exchange
     std::uint32_t reply_timeout_ms = NO_REPLY_TIMEOUT;  // 0: wait until the user aborts
+    // Close Session when a session the worker opened ends, so that its slot in the controller's
+    // small session table is free at once instead of when the controller times it out.
+    bool close_session = false;
 };
 
 // The front end stores 1 into the flags; the worker only reads abort_requested, resets the two

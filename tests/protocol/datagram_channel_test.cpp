@@ -163,5 +163,24 @@ TEST_F(ChannelTest, SendingDropsWhatIsStillQueued) {
     EXPECT_EQ(reply.bytes[0], 3);
 }
 
+TEST(OpenChannel, ClosedPortIsReportedAsUnreachable) {
+    std::uint16_t closed_port = 0;
+    {
+        const Peer gone;  // a port that was free a moment ago, and is closed again
+        closed_port = gone.port();
+    }
+    DatagramChannel channel;
+    ASSERT_TRUE(open_channel(channel, "127.0.0.1", closed_port));
+    set_nonblocking(channel);
+    RequestFrame frame;
+    ASSERT_TRUE(send_frame(channel, frame, 38));
+    ReplyBuffer reply;
+    const std::atomic<std::uint32_t> never{0};
+    EXPECT_EQ(await_reply(channel, reply, never,
+                          std::chrono::steady_clock::now() + std::chrono::seconds(20)),
+              AWAIT_UNREACHABLE);
+    close_channel(channel);
+}
+
 }  // namespace
 }  // namespace tovrin

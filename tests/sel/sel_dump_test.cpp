@@ -140,28 +140,32 @@ TEST(SelDump, FollowsTheChainAndCountsOneSequenceNumberPerRequest) {
     EXPECT_EQ(d.rig.bmc.requests()[6].command, GET_SESSION_INFO);
 }
 
-TEST(SelDump, RefusedFirstRequestIsAnEmptyLog) {
-    for (const std::optional<std::uint8_t> refusal : {std::optional<std::uint8_t>(),  // CBh
-                                                      std::optional<std::uint8_t>(0xD4)}) {
-        SCOPED_TRACE(refusal.value_or(0xCB));
-        DumpRig d;
-        const std::filesystem::path path = d.dir.path("sel.txt");
-        {
-            std::FILE* old = std::fopen(path.c_str(), "wb");
-            std::fputs("what an earlier run wrote\r\n", old);
-            std::fclose(old);
-        }
-        if (refusal) {
-            d.set_log(event_records(2));
-            d.rig.bmc.script(GET_SEL_ENTRY, Reply{.completion_code = *refusal});
-        }
-        d.dump();
-        ASSERT_TRUE(d.rig.link.wait_for(UM_SEL_EMPTY));
-        EXPECT_TRUE(std::filesystem::exists(path));
-        EXPECT_EQ(std::filesystem::file_size(path), 0u);
-        d.rig.finish();
-        EXPECT_EQ(d.rig.link.notifications(), (Codes{UM_CONNECTED, UM_SEL_EMPTY, UM_DISCONNECTED}));
+TEST(SelDump, FirstRequestRefusedAsNotPresentIsAnEmptyLog) {
+    DumpRig d;
+    const std::filesystem::path path = d.dir.path("sel.txt");
+    {
+        std::FILE* old = std::fopen(path.c_str(), "wb");
+        std::fputs("what an earlier run wrote\r\n", old);
+        std::fclose(old);
     }
+    d.dump();  // the fake's log is empty: CBh
+    ASSERT_TRUE(d.rig.link.wait_for(UM_SEL_EMPTY));
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    d.rig.finish();
+    EXPECT_EQ(d.rig.link.notifications(), (Codes{UM_CONNECTED, UM_SEL_EMPTY, UM_DISCONNECTED}));
+}
+
+TEST(SelDump, FirstRequestRefusedOtherwiseIsAFailureThatSaysWhy) {
+    DumpRig d;
+    d.set_log(event_records(2));
+    d.rig.bmc.script(GET_SEL_ENTRY, Reply{.completion_code = 0xD4});
+    d.dump();
+    ASSERT_TRUE(d.rig.link.wait_for(UM_SEL_FAILED));
+    EXPECT_EQ(d.rig.link.last_status(),
+              "Get SEL Entry refused: insufficient privilege level (D4h)");
+    d.rig.finish();
+    EXPECT_EQ(d.rig.link.notifications(), (Codes{UM_CONNECTED, UM_SEL_FAILED, UM_DISCONNECTED}));
 }
 
 TEST(SelDump, BadReplyEndsTheSessionKeepingTheLinesBefore) {

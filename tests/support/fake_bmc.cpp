@@ -19,6 +19,7 @@ constexpr std::uint8_t NETFN_STORAGE = 0x0A;
 constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
 constexpr std::uint8_t ACTIVATE_SESSION = 0x3A;
 constexpr std::uint8_t SET_PRIVILEGE_LEVEL = 0x3B;
+constexpr std::uint8_t CLOSE_SESSION = 0x3C;
 constexpr std::uint8_t GET_SESSION_INFO = 0x3D;
 constexpr std::uint8_t RESERVE_SEL = 0x42;
 constexpr std::uint8_t GET_SEL_ENTRY = 0x43;
@@ -36,6 +37,7 @@ constexpr std::uint8_t CC_BAD_DATA_LENGTH = 0xC7;
 constexpr std::uint8_t CC_CANNOT_RETURN_BYTES = 0xCA;
 constexpr std::uint8_t CC_NOT_PRESENT = 0xCB;
 constexpr std::uint8_t CC_INVALID_FIELD = 0xCC;
+constexpr std::uint8_t CC_INVALID_SESSION_ID = 0x87;  // Close Session
 
 constexpr std::size_t SESSION_ID_POSITION = 9;
 constexpr std::size_t AUTH_CODE_POSITION = 13;
@@ -492,6 +494,15 @@ std::optional<FakeBmc::Answer> FakeBmc::carry_out(Request& request) {
             }
             // Handle, slots, sessions active, user ID, privilege, channel.
             answer.data = {0x01, 0x04, 0x01, 0x02, ADMINISTRATOR, 0x01};
+            return answer;
+        case NETFN_APP << 8 | CLOSE_SESSION:
+            if (auto wrong = expect_length(4); !wrong.empty()) {
+                return reject(CC_BAD_DATA_LENGTH, wrong);
+            }
+            if (!std::equal(session_id_.begin(), session_id_.end(), data.begin())) {
+                return reject(CC_INVALID_SESSION_ID, "Close Session for another session");
+            }
+            session_active_ = false;  // whatever comes after it is outside any session
             return answer;
         case NETFN_STORAGE << 8 | RESERVE_SEL:
             if (auto wrong = expect_length(0); !wrong.empty()) {

@@ -1,0 +1,131 @@
+#include "protocol/reply_reason.h"
+
+#include <cstdio>
+
+namespace tovrin {
+
+namespace {
+
+struct CommandName {
+    std::uint8_t netfn;
+    std::uint8_t command;
+    const char* name;
+};
+
+constexpr CommandName COMMAND_NAMES[] = {
+    {0x06, 0x39, "Get Session Challenge"},
+    {0x06, 0x3A, "Activate Session"},
+    {0x06, 0x3B, "Set Session Privilege Level"},
+    {0x06, 0x3C, "Close Session"},
+    {0x06, 0x3D, "Get Session Info"},
+    {0x0A, 0x42, "Reserve SEL"},
+    {0x0A, 0x43, "Get SEL Entry"},
+    {0x0A, 0x47, "Clear SEL"},
+};
+
+struct CodeMeaning {
+    std::uint8_t command;  // 0: any command
+    std::uint8_t code;
+    const char* meaning;
+};
+
+// Command-specific codes (80h-BEh) come before the generic ones (C0h-FFh).
+constexpr CodeMeaning CODE_MEANINGS[] = {
+    {0x39, 0x81, "invalid user name"},
+    {0x39, 0x82, "null user name not enabled"},
+    {0x3A, 0x81, "no session slot available"},
+    {0x3A, 0x82, "no session slot available for this user"},
+    {0x3A, 0x83, "no session slot available for this user's privilege level"},
+    {0x3A, 0x84, "session sequence number out of range"},
+    {0x3A, 0x85, "invalid session ID"},
+    {0x3A, 0x86, "requested privilege level exceeds the user's or channel's limit"},
+    {0x3B, 0x80, "privilege level not available for this user"},
+    {0x3B, 0x81, "privilege level exceeds the user's or channel's limit"},
+    {0x3B, 0x82, "cannot disable user level authentication"},
+    {0x3C, 0x87, "invalid session ID"},
+    {0x42, 0x81, "SEL erase in progress"},
+    {0x43, 0x81, "SEL erase in progress"},
+    {0, 0xC0, "BMC busy"},
+    {0, 0xC1, "command not supported"},
+    {0, 0xC2, "command invalid for this LUN"},
+    {0, 0xC3, "timed out while processing the command"},
+    {0, 0xC4, "out of space"},
+    {0, 0xC5, "reservation cancelled or invalid"},
+    {0, 0xC6, "request data truncated"},
+    {0, 0xC7, "request data length invalid"},
+    {0, 0xC8, "request data field length limit exceeded"},
+    {0, 0xC9, "parameter out of range"},
+    {0, 0xCA, "cannot return the number of data bytes requested"},
+    {0, 0xCB, "requested record not present"},
+    {0, 0xCC, "invalid data field in request"},
+    {0, 0xCD, "command illegal for this record type"},
+    {0, 0xCE, "response could not be provided"},
+    {0, 0xCF, "duplicated request"},
+    {0, 0xD0, "SDR repository in update mode"},
+    {0, 0xD1, "BMC in firmware update mode"},
+    {0, 0xD2, "BMC initialization in progress"},
+    {0, 0xD3, "destination unavailable"},
+    {0, 0xD4, "insufficient privilege level"},
+    {0, 0xD5, "not supported in the present state"},
+    {0, 0xFF, "unspecified error"},
+};
+
+// Request netFn and command, from the frame's layout (with or without an authentication code).
+void frame_command(const RequestFrame& frame, std::uint8_t& netfn, std::uint8_t& command) {
+    const int shift = frame.bytes[4] == 0 ? 0 : 16;
+    netfn = static_cast<std::uint8_t>(frame.bytes[15 + shift] >> 2);
+    command = frame.bytes[19 + shift];
+}
+
+}  // namespace
+
+const char* request_name(const RequestFrame& frame) {
+    std::uint8_t netfn = 0;
+    std::uint8_t command = 0;
+    frame_command(frame, netfn, command);
+    for (const CommandName& entry : COMMAND_NAMES) {
+        if (entry.netfn == netfn && entry.command == command) {
+            return entry.name;
+        }
+    }
+    return "IPMI request";
+}
+
+const char* completion_code_meaning(std::uint8_t command, std::uint8_t code) {
+    for (const CodeMeaning& entry : CODE_MEANINGS) {
+        if (entry.code == code && (entry.command == command || entry.command == 0)) {
+            return entry.meaning;
+        }
+    }
+    return nullptr;
+}
+
+void describe_refusal(const RequestFrame& frame, const ReplyBuffer& reply,
+                      char (&text)[REPLY_REASON_SIZE]) {
+    const char* name = request_name(frame);
+    std::uint8_t netfn = 0;
+    std::uint8_t command = 0;
+    frame_command(frame, netfn, command);
+    if (!reply_holds(reply, completion_code_position(reply))) {
+        std::snprintf(text, sizeof text, "%s reply too short", name);
+        return;
+    }
+    const std::uint8_t code = reply.bytes[completion_code_position(reply)];
+    if (const char* meaning = completion_code_meaning(command, code)) {
+        std::snprintf(text, sizeof text, "%s refused: %s (%02Xh)", name, meaning, code);
+    } else {
+        std::snprintf(text, sizeof text, "%s refused (%02Xh)", name, code);
+    }
+}
+
+void describe_failed_reply(const RequestFrame& frame, const ReplyBuffer& reply,
+                           char (&text)[REPLY_REASON_SIZE]) {
+    if (check_reply(reply, REPLY_LENGTH_POSITION, CHECK_SUM)) {
+        describe_refusal(frame, reply, text);
+    } else {
+        std::snprintf(text, sizeof text, "%s reply damaged: checksum does not match",
+                      request_name(frame));
+    }
+}
+
+}  // namespace tovrin
