@@ -73,7 +73,9 @@ int run_cli_operation(const CliOptions& options, const std::string& password,
     control.settings.port = options.port;
     control.settings.pace_ms = options.pace_ms;
     control.settings.reply_timeout_ms = options.timeout_seconds * 1000;
-    // Requests stored before the worker starts are carried out in its first pass after logon.
+    // Scripts log on again and again; each run gives its slot in the session table back.
+    control.settings.close_session = true;
+    // Requests stored before the worker starts are carried out as soon as the logon is done.
     if (options.operation == CliOperation::DUMP) {
         std::strcpy(control.dump_path, options.dump_file.c_str());
         control.dump_requested = 1;
