@@ -1,11 +1,14 @@
 #include "protocol/lan_frame.h"
 
+#include "protocol/ipmi_commands.h"
+
 namespace tovrin {
 
 namespace {
 
-constexpr std::uint8_t NETFN_APP = 0x18;      // netFn 06h, LUN 0
-constexpr std::uint8_t NETFN_STORAGE = 0x28;  // netFn 0Ah, LUN 0
+// The netFn/LUN byte: netFn in the upper six bits, LUN 0.
+constexpr std::uint8_t NETFN_APP = NETFN_APP_REQUEST << 2;
+constexpr std::uint8_t NETFN_STORAGE = NETFN_STORAGE_REQUEST << 2;
 constexpr std::uint8_t AUTH_STRAIGHT_PASSWORD = 0x04;
 constexpr std::uint8_t PRIVILEGE_ADMINISTRATOR = 0x04;
 
@@ -121,7 +124,7 @@ std::size_t build_get_session_challenge(RequestFrame& frame, const char (&user_n
     b[16] = ipmi_checksum(b.data(), 14, 15);
     b[17] = 0x21;
     b[18] = 0x00;
-    b[19] = 0x39;
+    b[19] = CMD_GET_SESSION_CHALLENGE;
     b[20] = AUTH_STRAIGHT_PASSWORD;
     for (std::size_t i = 0; i < CREDENTIAL_FIELD_SIZE; ++i) {
         b[21 + i] = static_cast<std::uint8_t>(user_name[i]);
@@ -140,7 +143,7 @@ std::size_t build_activate_session(RequestFrame& frame, const ReplyBuffer& chall
     for (std::size_t i = 0; i < CREDENTIAL_FIELD_SIZE; ++i) {
         b[13 + i] = static_cast<std::uint8_t>(password[i]);
     }
-    put_message_header(frame, 0x1D, NETFN_APP, 0x3A);
+    put_message_header(frame, 0x1D, NETFN_APP, CMD_ACTIVATE_SESSION);
     b[36] = AUTH_STRAIGHT_PASSWORD;
     b[37] = PRIVILEGE_ADMINISTRATOR;
     for (int i = 0; i < 16; ++i) {
@@ -159,28 +162,28 @@ std::size_t build_set_privilege_level(RequestFrame& frame, const ReplyBuffer& ac
     for (int i = 0; i < 4; ++i) {
         frame.bytes[9 + i] = activate_reply.bytes[38 + i];  // the session ID, as it stands
     }
-    put_message_header(frame, 0x08, NETFN_APP, 0x3B);
+    put_message_header(frame, 0x08, NETFN_APP, CMD_SET_PRIVILEGE_LEVEL);
     frame.bytes[36] = PRIVILEGE_ADMINISTRATOR;
     return seal(frame, SET_PRIVILEGE_LEVEL_LENGTH);
 }
 
 std::size_t build_get_session_info(RequestFrame& frame, std::uint32_t sequence) {
     put_sequence(frame, sequence);
-    put_message_header(frame, 0x08, NETFN_APP, 0x3D);
+    put_message_header(frame, 0x08, NETFN_APP, CMD_GET_SESSION_INFO);
     frame.bytes[36] = 0x00;  // the session carrying the request
     return seal(frame, GET_SESSION_INFO_LENGTH);
 }
 
 std::size_t build_reserve_sel(RequestFrame& frame, std::uint32_t sequence) {
     put_sequence(frame, sequence);
-    put_message_header(frame, 0x07, NETFN_STORAGE, 0x42);
+    put_message_header(frame, 0x07, NETFN_STORAGE, CMD_RESERVE_SEL);
     return seal(frame, RESERVE_SEL_LENGTH);
 }
 
 std::size_t build_get_sel_entry(RequestFrame& frame, std::uint32_t sequence,
                                 std::uint8_t record_id_low, std::uint8_t record_id_high) {
     put_sequence(frame, sequence);
-    put_message_header(frame, 0x0D, NETFN_STORAGE, 0x43);
+    put_message_header(frame, 0x0D, NETFN_STORAGE, CMD_GET_SEL_ENTRY);
     frame.bytes[36] = 0x00;  // no reservation
     frame.bytes[37] = 0x00;
     frame.bytes[38] = record_id_low;
@@ -194,7 +197,7 @@ namespace {
 
 std::size_t build_clear_sel(RequestFrame& frame, std::uint32_t sequence, std::uint8_t action) {
     put_sequence(frame, sequence);
-    put_message_header(frame, 0x0D, NETFN_STORAGE, 0x47);
+    put_message_header(frame, 0x0D, NETFN_STORAGE, CMD_CLEAR_SEL);
     frame.bytes[38] = 'C';
     frame.bytes[39] = 'L';
     frame.bytes[40] = 'R';
@@ -217,7 +220,7 @@ std::size_t build_clear_sel_status(RequestFrame& frame, std::uint32_t sequence) 
 
 std::size_t build_close_session(RequestFrame& frame, std::uint32_t sequence) {
     put_sequence(frame, sequence);
-    put_message_header(frame, 0x0B, NETFN_APP, 0x3C);
+    put_message_header(frame, 0x0B, NETFN_APP, CMD_CLOSE_SESSION);
     for (int i = 0; i < 4; ++i) {
         frame.bytes[36 + i] = frame.bytes[9 + i];  // the session ID, as Activate Session gave it
     }

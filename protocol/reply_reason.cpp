@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "protocol/ipmi_commands.h"
+
 namespace tovrin {
 
 namespace {
@@ -13,14 +15,14 @@ struct CommandName {
 };
 
 constexpr CommandName COMMAND_NAMES[] = {
-    {0x06, 0x39, "Get Session Challenge"},
-    {0x06, 0x3A, "Activate Session"},
-    {0x06, 0x3B, "Set Session Privilege Level"},
-    {0x06, 0x3C, "Close Session"},
-    {0x06, 0x3D, "Get Session Info"},
-    {0x0A, 0x42, "Reserve SEL"},
-    {0x0A, 0x43, "Get SEL Entry"},
-    {0x0A, 0x47, "Clear SEL"},
+    {NETFN_APP_REQUEST, CMD_GET_SESSION_CHALLENGE, "Get Session Challenge"},
+    {NETFN_APP_REQUEST, CMD_ACTIVATE_SESSION, "Activate Session"},
+    {NETFN_APP_REQUEST, CMD_SET_PRIVILEGE_LEVEL, "Set Session Privilege Level"},
+    {NETFN_APP_REQUEST, CMD_CLOSE_SESSION, "Close Session"},
+    {NETFN_APP_REQUEST, CMD_GET_SESSION_INFO, "Get Session Info"},
+    {NETFN_STORAGE_REQUEST, CMD_RESERVE_SEL, "Reserve SEL"},
+    {NETFN_STORAGE_REQUEST, CMD_GET_SEL_ENTRY, "Get SEL Entry"},
+    {NETFN_STORAGE_REQUEST, CMD_CLEAR_SEL, "Clear SEL"},
 };
 
 struct CodeMeaning {
@@ -31,20 +33,20 @@ struct CodeMeaning {
 
 // Command-specific codes (80h-BEh) come before the generic ones (C0h-FFh).
 constexpr CodeMeaning CODE_MEANINGS[] = {
-    {0x39, 0x81, "invalid user name"},
-    {0x39, 0x82, "null user name not enabled"},
-    {0x3A, 0x81, "no session slot available"},
-    {0x3A, 0x82, "no session slot available for this user"},
-    {0x3A, 0x83, "no session slot available for this user's privilege level"},
-    {0x3A, 0x84, "session sequence number out of range"},
-    {0x3A, 0x85, "invalid session ID"},
-    {0x3A, 0x86, "requested privilege level exceeds the user's or channel's limit"},
-    {0x3B, 0x80, "privilege level not available for this user"},
-    {0x3B, 0x81, "privilege level exceeds the user's or channel's limit"},
-    {0x3B, 0x82, "cannot disable user level authentication"},
-    {0x3C, 0x87, "invalid session ID"},
-    {0x42, 0x81, "SEL erase in progress"},
-    {0x43, 0x81, "SEL erase in progress"},
+    {CMD_GET_SESSION_CHALLENGE, 0x81, "invalid user name"},
+    {CMD_GET_SESSION_CHALLENGE, 0x82, "null user name not enabled"},
+    {CMD_ACTIVATE_SESSION, 0x81, "no session slot available"},
+    {CMD_ACTIVATE_SESSION, 0x82, "no session slot available for this user"},
+    {CMD_ACTIVATE_SESSION, 0x83, "no session slot available for this user's privilege level"},
+    {CMD_ACTIVATE_SESSION, 0x84, "session sequence number out of range"},
+    {CMD_ACTIVATE_SESSION, 0x85, "invalid session ID"},
+    {CMD_ACTIVATE_SESSION, 0x86, "requested privilege level exceeds the user's or channel's limit"},
+    {CMD_SET_PRIVILEGE_LEVEL, 0x80, "privilege level not available for this user"},
+    {CMD_SET_PRIVILEGE_LEVEL, 0x81, "privilege level exceeds the user's or channel's limit"},
+    {CMD_SET_PRIVILEGE_LEVEL, 0x82, "cannot disable user level authentication"},
+    {CMD_CLOSE_SESSION, 0x87, "invalid session ID"},
+    {CMD_RESERVE_SEL, 0x81, "SEL erase in progress"},
+    {CMD_GET_SEL_ENTRY, 0x81, "SEL erase in progress"},
     {0, 0xC0, "BMC busy"},
     {0, 0xC1, "command not supported"},
     {0, 0xC2, "command invalid for this LUN"},
