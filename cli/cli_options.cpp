@@ -1,33 +1,41 @@
 #include "cli/cli_options.h"
 
+#include <getopt.h>
+
 #include <cstring>
-#include <limits>
+#include <string_view>
 #include <vector>
 
 #include "protocol/datagram_channel.h"
-#include "worker/worker_control.h"
 
 namespace tovrin {
 
-const char* const CLI_USAGE =
-    "Usage:\n"
-    "  tovrin-cli [OPTIONS] ADDRESS logon [SECONDS]\n"
-    "  tovrin-cli [OPTIONS] ADDRESS dump FILE        (FILE \"-\" writes the dump to standard "
-    "output)\n"
-    "  tovrin-cli [OPTIONS] ADDRESS clear\n"
-    "Options:\n"
-    "  -U, --user NAME          user name, 1 to 16 characters (required)\n"
-    "      --password-file F    the password is the first line of F\n"
-    "                           (otherwise the TOVRIN_PASSWORD environment variable, otherwise a "
-    "prompt\n"
-    "                           without echo when standard input is a terminal, otherwise an "
-    "error)\n"
-    "  -p, --port PORT          UDP port of the BMC, default 623\n"
-    "      --pace MS            pause after each SEL request, default 200\n"
-    "      --timeout SECONDS    longest wait for any one reply, default 10 (0: no limit)\n"
-    "  -q, --quiet              no status lines\n"
-    "  -h, --help    --version\n"
-    "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
+std::string cli_usage() {
+    return "Usage:\n"
+           "  tovrin-cli [OPTIONS] ADDRESS logon [SECONDS]\n"
+           "  tovrin-cli [OPTIONS] ADDRESS dump FILE        (FILE \"-\" writes the dump to "
+           "standard output)\n"
+           "  tovrin-cli [OPTIONS] ADDRESS clear\n"
+           "Options:\n"
+           "  -U, --user NAME          user name, 1 to 16 characters (required)\n"
+           "      --password-file F    the password is the first line of F\n"
+           "                           (otherwise the TOVRIN_PASSWORD environment variable, "
+           "otherwise a prompt\n"
+           "                           without echo when standard input is a terminal, "
+           "otherwise an error)\n"
+           "  -p, --port PORT          UDP port of the BMC, default " +
+           std::to_string(RMCP_PORT) +
+           "\n"
+           "      --pace MS            pause after each SEL request, default " +
+           std::to_string(IDLE_TICK_MS) +
+           "\n"
+           "      --timeout SECONDS    longest wait for any one reply, default " +
+           std::to_string(CLI_DEFAULT_TIMEOUT_SECONDS) +
+           " (0: no limit)\n"
+           "  -q, --quiet              no status lines\n"
+           "  -h, --help    --version\n"
+           "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
+}
 
 namespace {
 
@@ -49,65 +57,128 @@ bool parse_number(const char* text, std::uint64_t low, std::uint64_t high, std::
     return value >= low && value <= high;
 }
 
+// Long options answer with codes of their own, so that an error can tell "--user" from "-U".
+enum LongOption : int {
+    LONG_USER = 0x100,
+    LONG_PASSWORD_FILE,
+    LONG_PORT,
+    LONG_PACE,
+    LONG_TIMEOUT,
+    LONG_QUIET,
+    LONG_HELP,
+    LONG_VERSION,
+};
+
+constexpr option LONG_OPTIONS[] = {
+    {"user", required_argument, nullptr, LONG_USER},
+    {"password-file", required_argument, nullptr, LONG_PASSWORD_FILE},
+    {"port", required_argument, nullptr, LONG_PORT},
+    {"pace", required_argument, nullptr, LONG_PACE},
+    {"timeout", required_argument, nullptr, LONG_TIMEOUT},
+    {"quiet", no_argument, nullptr, LONG_QUIET},
+    {"help", no_argument, nullptr, LONG_HELP},
+    {"version", no_argument, nullptr, LONG_VERSION},
+    {nullptr, 0, nullptr, 0},
+};
+
+// "-": operands come back in order (code 1) wherever they stand among the options, whatever
+// POSIXLY_CORRECT says. ":": a missing value is told apart from an unknown option.
+constexpr char SHORT_OPTIONS[] = "-:U:p:qh";
+
+const option* long_option(int code) {
+    for (const option& o : LONG_OPTIONS) {
+        if (o.name != nullptr && o.val == code) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+// getopt_long takes any unambiguous abbreviation ("--password" for "--password-file"); only the
+// whole name is this tool's interface.
+bool spelled_out(std::string_view element, const option& o) {
+    if (element.substr(0, 2) != "--") {
+        return false;
+    }
+    element.remove_prefix(2);
+    return element.substr(0, element.find('=')) == o.name;
+}
+
 class Parser {
   public:
     Parser(int argc, const char* const* argv, CliOptions& options, std::string& error)
-        : argc_(argc), argv_(argv), options_(options), error_(error) {}
+        : argv_(argv, argv + argc), options_(options), error_(error) {
+        // getopt_long may reorder the array it is given: it gets a copy, never the caller's.
+        argv_.push_back(nullptr);
+    }
 
     CliParse run() {
         std::vector<const char*> operands;
         bool user_given = false;
-        for (index_ = 1; index_ < argc_; ++index_) {
-            const char* arg = argv_[index_];
-            if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
-                return CliParse::HELP;
-            }
-            if (std::strcmp(arg, "--version") == 0) {
-                return CliParse::VERSION;
-            }
-            if (std::strcmp(arg, "--") == 0) {
-                for (++index_; index_ < argc_; ++index_) {
-                    operands.push_back(argv_[index_]);
-                }
+        const int argc = static_cast<int>(argv_.size()) - 1;
+        char* const* argv = const_cast<char* const*>(argv_.data());
+        opterr = 0;  // the errors are said here, in one line
+        optind = 0;  // a full fresh start, however getopt was left by an earlier call
+        for (;;) {
+            const int code = ::getopt_long(argc, argv, SHORT_OPTIONS, LONG_OPTIONS, nullptr);
+            if (code == -1) {
                 break;
             }
-            if (arg[0] != '-' || std::strcmp(arg, "-") == 0) {
-                operands.push_back(arg);
+            if (code == 1) {
+                operands.push_back(optarg);
                 continue;
             }
-            const char* value = nullptr;
-            if (option(arg, "-U", "--user", value)) {
-                if (!value) {
-                    return CliParse::USAGE_ERROR;
-                }
-                options_.user_name = value;
-                user_given = true;
-            } else if (option(arg, nullptr, "--password-file", value)) {
-                if (!value) {
-                    return CliParse::USAGE_ERROR;
-                }
-                options_.password_file = value;
-            } else if (option(arg, "-p", "--port", value)) {
-                if (!number(value, 1, 65535, "--port takes a UDP port, 1 to 65535",
-                            options_.port)) {
-                    return CliParse::USAGE_ERROR;
-                }
-            } else if (option(arg, nullptr, "--pace", value)) {
-                if (!number(value, 0, 60000, "--pace takes milliseconds, 0 to 60000",
-                            options_.pace_ms)) {
-                    return CliParse::USAGE_ERROR;
-                }
-            } else if (option(arg, nullptr, "--timeout", value)) {
-                if (!number(value, 0, 86400, "--timeout takes seconds, 0 to 86400",
-                            options_.timeout_seconds)) {
-                    return CliParse::USAGE_ERROR;
-                }
-            } else if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0) {
-                options_.quiet = true;
-            } else {
-                error_ = std::string("unknown option ") + arg;
-                return CliParse::USAGE_ERROR;
+            if (code == ':') {
+                return missing_value();
             }
+            if (code == '?') {
+                return unknown_option();
+            }
+            if (code >= LONG_USER && !spelled_out(option_element(code), *long_option(code))) {
+                return fail(std::string("unknown option ") + option_element(code));
+            }
+            switch (code) {
+                case 'h':
+                case LONG_HELP:
+                    return CliParse::HELP;
+                case LONG_VERSION:
+                    return CliParse::VERSION;
+                case 'U':
+                case LONG_USER:
+                    options_.user_name = optarg;
+                    user_given = true;
+                    break;
+                case LONG_PASSWORD_FILE:
+                    options_.password_file = optarg;
+                    break;
+                case 'p':
+                case LONG_PORT:
+                    if (!number(optarg, 1, 65535, "--port takes a UDP port, 1 to 65535",
+                                options_.port)) {
+                        return CliParse::USAGE_ERROR;
+                    }
+                    break;
+                case LONG_PACE:
+                    if (!number(optarg, 0, 60000, "--pace takes milliseconds, 0 to 60000",
+                                options_.pace_ms)) {
+                        return CliParse::USAGE_ERROR;
+                    }
+                    break;
+                case LONG_TIMEOUT:
+                    if (!number(optarg, 0, 86400, "--timeout takes seconds, 0 to 86400",
+                                options_.timeout_seconds)) {
+                        return CliParse::USAGE_ERROR;
+                    }
+                    break;
+                case 'q':
+                case LONG_QUIET:
+                    options_.quiet = true;
+                    break;
+            }
+        }
+        // After "--" everything left is an operand.
+        for (int i = optind; i < argc; ++i) {
+            operands.push_back(argv_[static_cast<std::size_t>(i)]);
         }
         if (!user_given) {
             return fail("a user name is required (-U NAME)");
@@ -124,34 +195,43 @@ class Parser {
         return CliParse::USAGE_ERROR;
     }
 
-    // Matches "-X VALUE", "--long VALUE" and "--long=VALUE"; `value` stays null when the value is
-    // missing, and the error says so.
-    bool option(const char* arg, const char* short_name, const char* long_name, const char*& value) {
-        const std::size_t long_length = std::strlen(long_name);
-        if (std::strncmp(arg, long_name, long_length) == 0 && arg[long_length] == '=') {
-            value = arg + long_length + 1;
-            return true;
-        }
-        if (std::strcmp(arg, long_name) != 0 &&
-            (!short_name || std::strcmp(arg, short_name) != 0)) {
-            return false;
-        }
-        if (index_ + 1 < argc_) {
-            value = argv_[++index_];
-        } else {
-            error_ = std::string(arg) + " needs a value";
-        }
-        return true;
+    // The argument that held the option getopt_long just returned: the one before its value when
+    // the value came as the next argument.
+    const char* option_element(int code) const {
+        const char* last = argv_[static_cast<std::size_t>(optind - 1)];
+        const bool separate_value =
+            long_option(code)->has_arg == required_argument && optarg == last;
+        return separate_value ? argv_[static_cast<std::size_t>(optind - 2)] : last;
     }
 
-    // An option's number; false, with the error said, when it is missing or out of range.
+    // A long option's argument is the last one taken; a short one is named by its letter.
+    CliParse missing_value() {
+        const option* long_form = long_option(optopt);
+        if (long_form == nullptr) {
+            return fail(std::string("-") + static_cast<char>(optopt) + " needs a value");
+        }
+        const char* element = argv_[static_cast<std::size_t>(optind - 1)];
+        if (!spelled_out(element, *long_form)) {
+            return fail(std::string("unknown option ") + element);
+        }
+        return fail(std::string(element) + " needs a value");
+    }
+
+    // optopt is 0 for an unknown or ambiguous long option, a long option's code when it was given
+    // a value it does not take, else the unknown letter.
+    CliParse unknown_option() {
+        if (optopt == 0 || long_option(optopt) != nullptr) {
+            return fail(std::string("unknown option ") +
+                        argv_[static_cast<std::size_t>(optind - 1)]);
+        }
+        return fail(std::string("unknown option -") + static_cast<char>(optopt));
+    }
+
+    // An option's number; false, with the error said, when it is out of range.
     template <typename Number>
     bool number(const char* text, std::uint64_t low, std::uint64_t high, const char* message,
                 Number& target) {
         std::uint64_t value = 0;
-        if (!text) {
-            return false;
-        }
         if (!parse_number(text, low, high, value)) {
             error_ = message;
             return false;
@@ -202,11 +282,9 @@ class Parser {
         return CliParse::RUN;
     }
 
-    int argc_;
-    const char* const* argv_;
+    std::vector<const char*> argv_;
     CliOptions& options_;
     std::string& error_;
-    int index_ = 1;
 };
 
 }  // namespace

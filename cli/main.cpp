@@ -23,21 +23,22 @@ void install_interrupt_handler() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    // A closed pipe on standard output shows up as a failed write of the dump, not a silent death.
-    std::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A closed pipe shows up as a failed write (of the dump, or of the prompt while echo is off),
+    // not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     tovrin::CliOptions options;
     std::string error;
     switch (tovrin::parse_cli_options(argc, argv, options, error)) {
         case tovrin::CliParse::HELP:
-            std::fputs(tovrin::CLI_USAGE, stdout);
+            std::fputs(tovrin::cli_usage().c_str(), stdout);
             return tovrin::CLI_EXIT_SUCCESS;
         case tovrin::CliParse::VERSION:
-            std::puts("tovrin-cli 1.12");
+            std::puts("tovrin-cli " TOVRIN_VERSION);
             return tovrin::CLI_EXIT_SUCCESS;
         case tovrin::CliParse::USAGE_ERROR:
             std::fprintf(stderr, "tovrin-cli: %s (see tovrin-cli --help)\n", error.c_str());
