@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,21 @@
 #include <thread>
 
 namespace tovrin::testing {
+
+namespace {
+
+constexpr std::uint8_t ACTIVATE_SESSION = 0x3A;
+
+// In a child just forked: it dies with the test process. Checked after the request, since the
+// test may have died before it was made.
+void die_with_parent(pid_t parent) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) {
+        ::_exit(127);
+    }
+}
+
+}  // namespace
 
 CliProcess::CliProcess(const std::vector<std::string>& args,
                        const std::map<std::string, std::string>& environment, int terminal_fd) {
@@ -39,12 +56,15 @@ CliProcess::CliProcess(const std::vector<std::string>& args,
     }
     argv.push_back(nullptr);
 
+    const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ != 0) {
         return;
     }
+    die_with_parent(parent);
     if (terminal_fd >= 0) {
         ::setsid();
+        ::ioctl(terminal_fd, TIOCSCTTY, 0);
         ::dup2(terminal_fd, STDIN_FILENO);
         ::dup2(terminal_fd, STDERR_FILENO);
     } else {
@@ -83,8 +103,12 @@ CliResult CliProcess::wait(std::chrono::seconds limit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     pid_ = -1;
-    if (status != -1 && WIFEXITED(status)) {
+    if (status == -1) {
+        result.end_signal = SIGKILL;
+    } else if (WIFEXITED(status)) {
         result.exit_status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.end_signal = WTERMSIG(status);
     }
     result.out = read_file(files_.path("out"));
     result.err = read_file(files_.path("err"));
@@ -94,6 +118,23 @@ CliResult CliProcess::wait(std::chrono::seconds limit) {
 CliResult run_cli(const std::vector<std::string>& args,
                   const std::map<std::string, std::string>& environment) {
     return CliProcess(args, environment).wait();
+}
+
+std::vector<std::string> bmc_args(const FakeBmc& bmc, const std::vector<std::string>& rest) {
+    std::vector<std::string> args = {"-U",     "USERID", "-p", std::to_string(bmc.port()),
+                                     "--pace", "0"};
+    args.insert(args.end(), rest.begin(), rest.end());
+    return args;
+}
+
+std::string password_sent(const FakeBmc& bmc) {
+    for (const Request& request : bmc.requests()) {
+        if (request.command == ACTIVATE_SESSION) {
+            const std::string field(request.bytes.begin() + 13, request.bytes.begin() + 29);
+            return field.substr(0, field.find('\0'));
+        }
+    }
+    return {};
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -108,6 +149,30 @@ std::vector<std::string> lines(const std::string& text) {
         start = end + 1;
     }
     return out;
+}
+
+BusyLoops::BusyLoops(int count) {
+    const pid_t parent = ::getpid();
+    for (int i = 0; i < count; ++i) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            die_with_parent(parent);
+            volatile unsigned spins = 0;
+            for (;;) {
+                spins = spins + 1;
+            }
+        }
+        if (pid > 0) {
+            pids_.push_back(pid);
+        }
+    }
+}
+
+BusyLoops::~BusyLoops() {
+    for (const pid_t pid : pids_) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
 }
 
 }  // namespace tovrin::testing

@@ -1,10 +1,6 @@
 // tovrin-cli as a script sees it: arguments, password sources, exit statuses and outputs, against
 // the fake BMC over loopback.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -20,6 +16,7 @@ namespace {
 constexpr std::uint8_t ACTIVATE_SESSION = 0x3A;
 constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
 constexpr std::uint8_t GET_SEL_ENTRY = 0x43;
+constexpr std::uint8_t CLOSE_SESSION = 0x3C;
 
 using Args = std::vector<std::string>;
 using Lines = std::vector<std::string>;
@@ -33,24 +30,6 @@ std::vector<std::array<std::uint8_t, 16>> records(int count) {
                        static_cast<std::uint8_t>(i), 0x6F, 0x02, 0xFF, 0xFF});
     }
     return out;
-}
-
-// The password as it reached the controller, in Activate Session's authentication code.
-std::string password_sent(const FakeBmc& bmc) {
-    for (const Request& request : bmc.requests()) {
-        if (request.command == ACTIVATE_SESSION) {
-            const std::string field(request.bytes.begin() + 13, request.bytes.begin() + 29);
-            return field.substr(0, field.find('\0'));
-        }
-    }
-    return {};
-}
-
-// The options every run against a fake shares, then `rest`.
-Args bmc_args(const FakeBmc& bmc, const Args& rest) {
-    Args args = {"-U", "USERID", "-p", std::to_string(bmc.port()), "--pace", "0"};
-    args.insert(args.end(), rest.begin(), rest.end());
-    return args;
 }
 
 class CliTest : public ::testing::Test {
@@ -87,6 +66,11 @@ TEST(CliArguments, EachMistakeIsOneLineAndExitStatusTwo) {
         {{"-U", "u", "--timeout", "ten", "127.0.0.1", "logon"}, "--timeout"},
         {{"-U", "u", "--password", "x", "127.0.0.1", "logon"}, "unknown option --password"},
         {{"127.0.0.1", "logon", "-U"}, "-U needs a value"},
+        // getopt_long would take these abbreviations for --user and --password-file
+        {{"--us", "u", "127.0.0.1", "logon"}, "unknown option --us"},
+        {{"-U", "u", "127.0.0.1", "logon", "--pass"}, "unknown option --pass"},
+        {{"-U", "u", "--port=", "127.0.0.1", "logon"}, "--port"},
+        {{"-U", "u", "--", "127.0.0.1", "logon", "-q"}, "SECONDS"},
     };
     for (const auto& c : cases) {
         const CliResult result = run_cli(c.args, PASSWORD);
@@ -164,44 +148,6 @@ TEST_F(CliTest, PasswordProblemsStopBeforeAnythingIsSent) {
     EXPECT_TRUE(bmc.requests().empty());
 }
 
-TEST_F(CliTest, PromptsWithoutEchoOnATerminal) {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const int terminal = ::open(::ptsname(master), O_RDWR);
-    ASSERT_GE(terminal, 0);
-    Args args = with_bmc({"127.0.0.1", "logon"});
-    CliProcess cli(args, {{"TOVRIN_PASSWORD", ""}}, terminal);
-    ::close(terminal);
-    // Type the password once the prompt has switched echo off.
-    std::string seen;
-    char buffer[256];
-    pollfd readable{master, POLLIN, 0};
-    while (seen.find("Password: ") == std::string::npos && ::poll(&readable, 1, 20000) == 1) {
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0) {
-            break;
-        }
-        seen.append(buffer, static_cast<std::size_t>(n));
-    }
-    ASSERT_NE(seen.find("Password: "), std::string::npos);
-    ASSERT_EQ(::write(master, "typed-secret\n", 13), 13);
-    const CliResult result = cli.wait();
-    while (::poll(&readable, 1, 0) == 1) {
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0) {
-            break;
-        }
-        seen.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(master);
-    EXPECT_EQ(result.exit_status, 0) << seen;
-    EXPECT_EQ(password_sent(bmc), "typed-secret");
-    EXPECT_NE(seen.find("Connected"), std::string::npos) << seen;
-    EXPECT_EQ(seen.find("typed-secret"), std::string::npos) << "echoed: " << seen;
-}
-
 TEST_F(CliTest, LogonReportsEveryStep) {
     const CliResult result = run_cli(with_bmc({"127.0.0.1", "logon"}), PASSWORD);
     EXPECT_EQ(result.exit_status, 0);
@@ -229,10 +175,10 @@ TEST_F(CliTest, OperationsAndTheirExitStatuses) {
         {"logon refused",
          records(1),
          ACTIVATE_SESSION,
-         Reply{.completion_code = 0x86},
+         Reply{.completion_code = 0x81},
          {"logon"},
          1,
-         "Activate Session Request",
+         "Activate Session refused: no session slot available (81h)",
          0},
         {"session lost in a dump",
          records(3),
@@ -240,7 +186,7 @@ TEST_F(CliTest, OperationsAndTheirExitStatuses) {
          Reply{.bad_checksum = true},
          {"dump", file},
          1,
-         "Requesting SEL data",
+         "Get SEL Entry reply damaged: checksum does not match",
          0},
         {"dump that cannot be written",
          records(3),
@@ -313,6 +259,48 @@ TEST_F(CliTest, LogonStaysConnectedForTheSecondsAsked) {
     const CliResult result = run_cli(with_bmc({"127.0.0.1", "logon", "1"}), PASSWORD);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(lines(result.err).back(), "Disconnected");
+}
+
+TEST_F(CliTest, EveryRunEndsWithCloseSession) {
+    const std::string file = dir.path("sel.txt").string();
+    const struct {
+        const char* name;
+        Args operation;
+        bool interrupt;
+    } cases[] = {
+        {"logon", {"logon"}, false},
+        {"dump", {"dump", file}, false},
+        {"clear", {"clear"}, false},
+        {"Ctrl-C", {"logon", "600"}, true},
+        {"dump that cannot be written", {"dump", "/dev/full"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeBmc controller;
+        controller.set_sel(sel_chain(records(2)));
+        Args args = bmc_args(controller, {"127.0.0.1"});
+        args.insert(args.end(), c.operation.begin(), c.operation.end());
+        CliProcess cli(args, PASSWORD);
+        if (c.interrupt) {
+            ASSERT_TRUE(controller.wait_for_requests(3));
+            cli.interrupt();
+        }
+        const CliResult result = cli.wait();
+        EXPECT_EQ(result.exit_status, c.interrupt || c.operation[1] == "/dev/full" ? 1 : 0)
+            << result.err;
+        EXPECT_EQ(lines(result.err).back(), "Disconnected");
+        const std::vector<Request> sent = controller.requests();
+        ASSERT_GE(sent.size(), 4u);
+        const Request& last = sent.back();
+        EXPECT_EQ(last.command, CLOSE_SESSION);
+        EXPECT_EQ(last.bytes.size(), 41u);
+        EXPECT_EQ(last.sequence, sent[sent.size() - 2].sequence + 1);
+        EXPECT_EQ(last.data, std::vector<std::uint8_t>(FakeBmc::SESSION_ID.begin(),
+                                                       FakeBmc::SESSION_ID.end()));
+        for (const Request& request : sent) {
+            EXPECT_EQ(request.problem, "") << "command " << int(request.command);
+        }
+    }
 }
 
 }  // namespace
