@@ -35,10 +35,14 @@ QLabel* label(const MainWindow& window, const QString& text) {
 
 // Every text the status line shows, in order.
 struct StatusRecorder {
-    explicit StatusRecorder(QLineEdit* status) {
-        QObject::connect(status, &QLineEdit::textChanged,
-                         [this](const QString& text) { texts.push_back(text.toStdString()); });
-    }
+    explicit StatusRecorder(QLineEdit* status)
+        : connection(QObject::connect(status, &QLineEdit::textChanged, [this](const QString& text) {
+              texts.push_back(text.toStdString());
+          })) {}
+    // The window goes after the recorder and still shows its worker's last report.
+    ~StatusRecorder() { QObject::disconnect(connection); }
+
+    QMetaObject::Connection connection;
     std::vector<std::string> texts;
 };
 
