@@ -4,7 +4,8 @@
 #
 #   demo_bmc.sh start DIR PORT        fresh simulator whose SEL holds the demo records below
 #   demo_bmc.sh start-empty DIR PORT  fresh simulator with an empty SEL
-#                                     PORT "auto" picks a free one from 10000-31999 and prints it
+#                                     PORT "auto" picks a free one from 10000-31999 and prints it;
+#                                     one below 1024 (623, the dialog's port) needs root
 #   demo_bmc.sh add-sel DIR TYPE B1 .. B13
 #   demo_bmc.sh add-sel DIR -         one "TYPE B1 .. B13" record per line of standard input
 #   demo_bmc.sh list-sel DIR          the SEL as the simulator holds it, one record of 16 hex bytes a line,
@@ -175,8 +176,8 @@ launch() {
 
 start() {
     local dir=$1 port=$2 with_demo=$3
-    [ "$port" = auto ] || { [[ $port =~ ^[0-9]+$ ]] && ((port >= 1024 && port <= 65535)); } ||
-        die "PORT must be 1024-65535 or auto"
+    [ "$port" = auto ] || { [[ $port =~ ^[0-9]+$ ]] && ((port >= 1 && port <= 65535)); } ||
+        die "PORT must be 1-65535 or auto"
     local sel_max=${DEMO_BMC_SEL_MAX:-1000}
     [[ $sel_max =~ ^[0-9]+$ ]] && ((sel_max >= 1 && sel_max <= 4095)) ||
         die "DEMO_BMC_SEL_MAX must be 1-4095 (Get SEL Info reports free space in 16 bits)"
