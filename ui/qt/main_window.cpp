@@ -93,7 +93,7 @@ QWidget* MainWindow::create_control(int index) {
 
 QWidget* MainWindow::control(int id) const {
     for (std::size_t index = 0; index < controls_.size(); ++index) {
-        if (MAIN_DIALOG_CONTROLS[index].id == id && id != -1) {
+        if (id != -1 && MAIN_DIALOG_CONTROLS[index].id == id) {
             return controls_[index];
         }
     }
