@@ -15,7 +15,6 @@
 namespace tovrin::testing {
 namespace {
 
-constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
 constexpr auto WAIT = std::chrono::seconds(2);
 constexpr double TARGET_PERCENT = 2.0;
 

@@ -17,7 +17,6 @@ namespace tovrin::testing {
 namespace {
 
 constexpr std::uint32_t RECORD_COUNT = 1000;
-constexpr std::uint8_t GET_SEL_ENTRY = 0x43;
 constexpr std::size_t SEL_ENTRY_REPLY_DATA = 2 + 16;  // next record ID, then the record
 
 // System event records with varying sensor numbers and time stamps.

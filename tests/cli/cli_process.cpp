@@ -14,8 +14,6 @@ namespace tovrin::testing {
 
 namespace {
 
-constexpr std::uint8_t ACTIVATE_SESSION = 0x3A;
-
 // In a child just forked: it dies with the test process. Checked after the request, since the
 // test may have died before it was made.
 void die_with_parent(pid_t parent) {

@@ -13,11 +13,6 @@
 namespace tovrin::testing {
 namespace {
 
-constexpr std::uint8_t ACTIVATE_SESSION = 0x3A;
-constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
-constexpr std::uint8_t GET_SEL_ENTRY = 0x43;
-constexpr std::uint8_t CLOSE_SESSION = 0x3C;
-
 using Args = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 

@@ -9,9 +9,6 @@
 namespace tovrin::testing {
 namespace {
 
-constexpr std::uint8_t RESERVE_SEL = 0x42;
-constexpr std::uint8_t CLEAR_SEL = 0x47;
-
 using Codes = std::vector<std::uint32_t>;
 using Bytes = std::vector<std::uint8_t>;
 

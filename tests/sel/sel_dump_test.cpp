@@ -13,9 +13,6 @@
 namespace tovrin::testing {
 namespace {
 
-constexpr std::uint8_t GET_SEL_ENTRY = 0x43;
-constexpr std::uint8_t GET_SESSION_INFO = 0x3D;
-
 using Codes = std::vector<std::uint32_t>;
 using Record = std::array<std::uint8_t, 16>;
 

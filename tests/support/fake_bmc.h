@@ -21,6 +21,16 @@
 
 namespace tovrin::testing {
 
+// The commands the fake answers, by the command byte that scripts are keyed on.
+constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
+constexpr std::uint8_t ACTIVATE_SESSION = 0x3A;
+constexpr std::uint8_t SET_PRIVILEGE_LEVEL = 0x3B;
+constexpr std::uint8_t CLOSE_SESSION = 0x3C;
+constexpr std::uint8_t GET_SESSION_INFO = 0x3D;
+constexpr std::uint8_t RESERVE_SEL = 0x42;
+constexpr std::uint8_t GET_SEL_ENTRY = 0x43;
+constexpr std::uint8_t CLEAR_SEL = 0x47;
+
 struct SelEntry {
     std::uint16_t record_id = 0;
     std::uint16_t next_record_id = 0xFFFF;  // FFFFh: no record follows

@@ -14,15 +14,6 @@
 namespace tovrin::testing {
 namespace {
 
-constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
-constexpr std::uint8_t ACTIVATE_SESSION = 0x3A;
-constexpr std::uint8_t SET_PRIVILEGE_LEVEL = 0x3B;
-constexpr std::uint8_t CLOSE_SESSION = 0x3C;
-constexpr std::uint8_t GET_SESSION_INFO = 0x3D;
-constexpr std::uint8_t RESERVE_SEL = 0x42;
-constexpr std::uint8_t GET_SEL_ENTRY = 0x43;
-constexpr std::uint8_t CLEAR_SEL = 0x47;
-
 using Codes = std::vector<std::uint32_t>;
 
 // A UDP port on 127.0.0.1 that nothing listens on.

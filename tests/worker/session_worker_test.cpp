@@ -10,11 +10,6 @@
 namespace tovrin::testing {
 namespace {
 
-constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
-constexpr std::uint8_t ACTIVATE_SESSION = 0x3A;
-constexpr std::uint8_t SET_PRIVILEGE_LEVEL = 0x3B;
-constexpr std::uint8_t GET_SESSION_INFO = 0x3D;
-
 using Codes = std::vector<std::uint32_t>;
 
 TEST(SessionWorker, LogonReportsEachStepAndConnects) {

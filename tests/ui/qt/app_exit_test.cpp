@@ -14,8 +14,6 @@
 namespace tovrin::testing {
 namespace {
 
-constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
-
 MainWindow* main_window() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* window = dynamic_cast<MainWindow*>(widget)) {

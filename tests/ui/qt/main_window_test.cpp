@@ -17,9 +17,6 @@
 namespace tovrin::testing {
 namespace {
 
-constexpr std::uint8_t GET_SESSION_CHALLENGE = 0x39;
-constexpr std::uint8_t GET_SESSION_INFO = 0x3D;
-
 QLineEdit* box(const DialogRig& rig, int id) {
     return qobject_cast<QLineEdit*>(rig.window.control(id));
 }
