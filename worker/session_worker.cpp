@@ -81,9 +81,9 @@ void run_connected_loop(Session& session) {
             return;
         }
         // A request stored before the worker started (the command line's) is carried out at once.
-        const bool request_waiting =
-            control.dump_requested.load() != 0 || control.clear_requested.load() != 0;
-        if (!(first_pass && request_waiting)) {
+        const bool stored_before_start = first_pass && (control.dump_requested.load() != 0 ||
+                                                        control.clear_requested.load() != 0);
+        if (!stored_before_start) {
             pause_ms(tick_ms);
         }
         ++session.idle_ticks;
