@@ -102,6 +102,10 @@ const char* completion_code_meaning(std::uint8_t command, std::uint8_t code) {
     return nullptr;
 }
 
+void describe_short_reply(const RequestFrame& frame, char (&text)[REPLY_REASON_SIZE]) {
+    std::snprintf(text, sizeof text, "%s reply too short", request_name(frame));
+}
+
 void describe_refusal(const RequestFrame& frame, const ReplyBuffer& reply,
                       char (&text)[REPLY_REASON_SIZE]) {
     const char* name = request_name(frame);
@@ -109,7 +113,7 @@ void describe_refusal(const RequestFrame& frame, const ReplyBuffer& reply,
     std::uint8_t command = 0;
     frame_command(frame, netfn, command);
     if (!reply_holds(reply, completion_code_position(reply))) {
-        std::snprintf(text, sizeof text, "%s reply too short", name);
+        describe_short_reply(frame, text);
         return;
     }
     const std::uint8_t code = reply.bytes[completion_code_position(reply)];

@@ -18,6 +18,10 @@ const char* request_name(const RequestFrame& frame);
 // The meaning of a completion code for this command, or null where IPMI gives none.
 const char* completion_code_meaning(std::uint8_t command, std::uint8_t code);
 
+// For a reply that ends before the bytes the request's answer must hold:
+// "Activate Session reply too short".
+void describe_short_reply(const RequestFrame& frame, char (&text)[REPLY_REASON_SIZE]);
+
 // For a reply whose completion code is not 00h (or that ends before it):
 // "Activate Session refused: no session slot available (81h)".
 void describe_refusal(const RequestFrame& frame, const ReplyBuffer& reply,

@@ -85,7 +85,7 @@ bool check_answer(Session& session, CheckMode mode) {
 
 bool reply_too_short(Session& session) {
     char text[REPLY_REASON_SIZE];
-    std::snprintf(text, sizeof text, "%s reply too short", request_name(session.frame));
+    describe_short_reply(session.frame, text);
     set_status(session, text);
     return false;
 }
