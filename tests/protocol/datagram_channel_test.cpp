@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/closed_port.h"
+
 namespace tovrin {
 namespace {
 
@@ -164,13 +166,8 @@ TEST_F(ChannelTest, SendingDropsWhatIsStillQueued) {
 }
 
 TEST(OpenChannel, ClosedPortIsReportedAsUnreachable) {
-    std::uint16_t closed_port = 0;
-    {
-        const Peer gone;  // a port that was free a moment ago, and is closed again
-        closed_port = gone.port();
-    }
     DatagramChannel channel;
-    ASSERT_TRUE(open_channel(channel, "127.0.0.1", closed_port));
+    ASSERT_TRUE(open_channel(channel, "127.0.0.1", testing::closed_loopback_port()));
     set_nonblocking(channel);
     RequestFrame frame;
     ASSERT_TRUE(send_frame(channel, frame, 38));

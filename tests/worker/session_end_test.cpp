@@ -1,33 +1,18 @@
 // How a session ends: Close Session where the front end asks for it, and a status line that says
 // why the logon or the session failed, just before the worker's last notification.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "tests/support/closed_port.h"
 #include "tests/support/worker_harness.h"
 
 namespace tovrin::testing {
 namespace {
 
 using Codes = std::vector<std::uint32_t>;
-
-// A UDP port on 127.0.0.1 that nothing listens on.
-std::uint16_t closed_port() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // The last status text before the worker's last notification.
 std::string reason_before_the_end(const RecordingLink& link) {
@@ -167,7 +152,7 @@ TEST(SessionEnd, FailuresSayWhyJustBeforeTheLastNotification) {
 
 TEST(SessionEnd, ClosedPortIsSaidToBeUnreachable) {
     WorkerRig rig;
-    rig.control.settings.port = closed_port();
+    rig.control.settings.port = closed_loopback_port();
     rig.run();
     EXPECT_EQ(rig.link.events(), (std::vector<LinkEvent>{status("Get Session Challenge"),
                                                          status("The BMC's port is unreachable"),
