@@ -1,19 +1,24 @@
 #include "tests/support/temp_dir.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <system_error>
+#include <random>
+#include <stdexcept>
 
 namespace tovrin::testing {
 
+// A name nobody else holds: create_directory fails for one that exists, so the folder is ours.
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tovrin-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::system_error(errno, std::generic_category(), "mkdtemp");
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate =
+            std::filesystem::temp_directory_path() / ("tovrin-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate)) {
+            root_ = candidate;
+            return;
+        }
     }
-    root_ = pattern;
+    throw std::runtime_error("no fresh temporary folder");
 }
 
 TempDir::~TempDir() {
