@@ -1,14 +1,10 @@
 #include "tests/support/fake_bmc.h"
 
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <system_error>
+#include <stdexcept>
+
+#include "protocol/datagram_channel.h"
 
 namespace tovrin::testing {
 
@@ -153,21 +149,13 @@ std::vector<std::uint8_t> encode_reply(const std::vector<std::uint8_t>& request,
     return out;
 }
 
-int bound_loopback_socket() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0) {
-        throw std::system_error(errno, std::generic_category(), "fake BMC socket");
+std::uint32_t loopback_address(const char* text) {
+    std::uint32_t address = 0;
+    if (!parse_ipv4_address(text, address) || !is_loopback(address)) {
+        throw std::invalid_argument(std::string("fake BMC address ") + text +
+                                    " is not in 127.0.0.0/8");
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw std::system_error(error, std::generic_category(), "fake BMC bind");
-    }
-    return fd;
+    return address;
 }
 
 }  // namespace
@@ -200,7 +188,7 @@ struct FakeBmc::Outgoing {
     std::vector<std::uint8_t> bytes;
     bool from_other_port = false;
     int copies = 1;
-    sockaddr_in to{};
+    Endpoint to;
 };
 
 struct FakeBmc::Answer {
@@ -209,36 +197,18 @@ struct FakeBmc::Answer {
     std::uint32_t sequence = 0;  // the controller's outbound session sequence number
 };
 
-FakeBmc::FakeBmc() {
-    socket_ = bound_loopback_socket();
-    try {
-        other_socket_ = bound_loopback_socket();
-        if (::pipe(wake_pipe_) != 0) {
-            throw std::system_error(errno, std::generic_category(), "fake BMC pipe");
-        }
-    } catch (...) {
-        ::close(socket_);
-        if (other_socket_ >= 0) {
-            ::close(other_socket_);
-        }
-        throw;
-    }
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+FakeBmc::FakeBmc() : FakeBmc("127.0.0.1", 0) {}
+
+FakeBmc::FakeBmc(const char* loopback_address_text, std::uint16_t port)
+    : socket_(loopback_address(loopback_address_text), port),
+      other_socket_(socket_.local().address) {
     thread_ = std::thread([this] { serve(); });
 }
 
 FakeBmc::~FakeBmc() {
-    const char stop = 0;
-    while (::write(wake_pipe_[1], &stop, 1) < 0 && errno == EINTR) {
-    }
+    stopping_ = true;
+    socket_.wake();
     thread_.join();
-    ::close(wake_pipe_[0]);
-    ::close(wake_pipe_[1]);
-    ::close(other_socket_);
-    ::close(socket_);
 }
 
 void FakeBmc::script(std::uint8_t command, Reply reply) {
@@ -262,7 +232,7 @@ void FakeBmc::set_erase_in_progress_polls(int count) {
 }
 
 bool FakeBmc::send_unsolicited(const std::vector<std::uint8_t>& bytes, bool from_other_port) {
-    std::optional<sockaddr_in> client;
+    std::optional<Endpoint> client;
     {
         std::lock_guard lock(mutex_);
         client = client_;
@@ -289,42 +259,30 @@ bool FakeBmc::wait_for_requests(std::size_t count, std::chrono::milliseconds lim
 }
 
 void FakeBmc::send_datagram(const std::vector<std::uint8_t>& bytes, bool from_other_port,
-                            const sockaddr_in& to) const {
+                            const Endpoint& to) const {
     // A lost datagram is what the test asked for or will see as a missing reply.
-    ::sendto(from_other_port ? other_socket_ : socket_, bytes.data(), bytes.size(), 0,
-             reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    (from_other_port ? other_socket_ : socket_).send_to(bytes, to);
 }
 
 void FakeBmc::serve() {
-    std::vector<std::uint8_t> buffer(65536);
     std::vector<Outgoing> pending;  // ordered by due time; equal times keep their order
     for (;;) {
-        int timeout = -1;
+        std::chrono::milliseconds limit(-1);
         if (!pending.empty()) {
-            const auto wait = pending.front().due - std::chrono::steady_clock::now();
-            timeout = static_cast<int>(std::max<std::int64_t>(
-                0, std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+            limit = std::max(std::chrono::milliseconds(0),
+                             std::chrono::ceil<std::chrono::milliseconds>(
+                                 pending.front().due - std::chrono::steady_clock::now()));
         }
-        pollfd fds[2] = {{wake_pipe_[0], POLLIN, 0}, {socket_, POLLIN, 0}};
-        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
+        std::optional<Datagram> datagram = socket_.receive(limit);
+        if (stopping_) {
             return;
         }
-        if (fds[0].revents != 0) {
-            return;
-        }
-        if (fds[1].revents & POLLIN) {
-            sockaddr_in from{};
-            socklen_t from_length = sizeof from;
-            const ssize_t received = ::recvfrom(socket_, buffer.data(), buffer.size(), MSG_DONTWAIT,
-                                                reinterpret_cast<sockaddr*>(&from), &from_length);
-            if (received >= 0) {
-                std::vector<std::uint8_t> bytes(buffer.begin(), buffer.begin() + received);
-                if (auto outgoing = respond(std::move(bytes), from)) {
-                    const auto at = std::upper_bound(
-                        pending.begin(), pending.end(), outgoing->due,
-                        [](auto due, const Outgoing& other) { return due < other.due; });
-                    pending.insert(at, std::move(*outgoing));
-                }
+        if (datagram) {
+            if (auto outgoing = respond(std::move(*datagram))) {
+                const auto at = std::upper_bound(
+                    pending.begin(), pending.end(), outgoing->due,
+                    [](auto due, const Outgoing& other) { return due < other.due; });
+                pending.insert(at, std::move(*outgoing));
             }
         }
         const auto now = std::chrono::steady_clock::now();
@@ -338,9 +296,9 @@ void FakeBmc::serve() {
     }
 }
 
-std::optional<FakeBmc::Outgoing> FakeBmc::respond(std::vector<std::uint8_t> bytes,
-                                                  const sockaddr_in& from) {
-    Request request = parse_request(std::move(bytes));
+std::optional<FakeBmc::Outgoing> FakeBmc::respond(Datagram datagram) {
+    const Endpoint from = datagram.from;
+    Request request = parse_request(std::move(datagram.bytes));
     std::lock_guard lock(mutex_);
     client_ = from;
     std::optional<Answer> answer;

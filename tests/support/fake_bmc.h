@@ -1,12 +1,11 @@
 // A scripted IPMI v1.5 BMC on a real UDP socket at 127.0.0.1 (an ephemeral port, so fakes run side
-// by side). It answers the logon, keep-alive and SEL requests the way a controller does, keeps the
-// session, the SEL and its reservation, and lets a test bend single answers: wrong, late, doubled,
-// cut short, from another port or never.
+// by side) or at a chosen loopback address and port. It answers the logon, keep-alive and SEL
+// requests the way a controller does, keeps the session, the SEL and its reservation, and lets a
+// test bend single answers: wrong, late, doubled, cut short, from another port or never.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -18,6 +17,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/loopback_socket.h"
 
 namespace tovrin::testing {
 
@@ -51,9 +52,9 @@ struct Reply {
     bool bad_checksum = false;                        // trailing checksum off by one
     bool bad_header_checksum = false;                 // header checksum off by one
     int copies = 1;                                   // the same datagram this many times
-    std::chrono::milliseconds delay{0};     // sent late; other requests are served meanwhile
-    bool from_other_port = false;           // sent from a second socket at 127.0.0.1, another port
-    std::optional<std::uint8_t> command{};  // a well-formed answer to another command
+    std::chrono::milliseconds delay{0};  // sent late; other requests are served meanwhile
+    bool from_other_port = false;        // sent from a second socket at its address, another port
+    std::optional<std::uint8_t> command{};     // a well-formed answer to another command
     std::optional<std::size_t> truncate_to{};  // the datagram cut to this many bytes
 };
 
@@ -86,12 +87,16 @@ class FakeBmc {
                                                             0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xCB,
                                                             0xCC, 0xCD, 0xCE, 0xCF};
 
-    FakeBmc();  // bound and serving on return; throws std::system_error when it cannot bind
+    // Bound and serving on return; throws std::system_error when it cannot bind.
+    FakeBmc();
+    // At `loopback_address` (dotted, in 127.0.0.0/8; std::invalid_argument for any other) and
+    // `port`; port 0 takes one of the system's choosing.
+    FakeBmc(const char* loopback_address, std::uint16_t port);
     ~FakeBmc();
     FakeBmc(const FakeBmc&) = delete;
     FakeBmc& operator=(const FakeBmc&) = delete;
 
-    std::uint16_t port() const { return port_; }
+    std::uint16_t port() const { return socket_.port(); }
 
     // Queued per command byte: the next answered requests with that command take them in order.
     void script(std::uint8_t command, Reply reply);
@@ -116,16 +121,15 @@ class FakeBmc {
     struct Answer;
 
     void serve();
-    std::optional<Outgoing> respond(std::vector<std::uint8_t> bytes, const sockaddr_in& from);
+    std::optional<Outgoing> respond(Datagram datagram);
     std::optional<Answer> carry_out(Request& request);
     void remember_handed_out(const Request& request, const std::vector<std::uint8_t>& reply);
     void send_datagram(const std::vector<std::uint8_t>& bytes, bool from_other_port,
-                       const sockaddr_in& to) const;
+                       const Endpoint& to) const;
 
-    int socket_ = -1;
-    int other_socket_ = -1;
-    int wake_pipe_[2] = {-1, -1};
-    std::uint16_t port_ = 0;
+    LoopbackSocket socket_;
+    LoopbackSocket other_socket_;
+    std::atomic<bool> stopping_{false};
 
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
@@ -143,7 +147,7 @@ class FakeBmc {
     bool session_active_ = false;
     std::array<std::uint8_t, 16> session_auth_code_{};
     std::uint32_t outbound_sequence_ = 0;
-    std::optional<sockaddr_in> client_;  // where the last request came from
+    std::optional<Endpoint> client_;  // where the last request came from
 
     std::thread thread_;
 };

@@ -1,0 +1,29 @@
+#include "tests/support/loopback_socket.h"
+
+#include <algorithm>
+
+namespace tovrin::testing {
+
+std::optional<Datagram> LoopbackSocket::receive(std::chrono::milliseconds limit) {
+    using std::chrono::milliseconds;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        milliseconds left = limit;
+        if (limit.count() >= 0) {
+            left = std::max(milliseconds(0), std::chrono::ceil<milliseconds>(
+                                                 deadline - std::chrono::steady_clock::now()));
+        }
+        if (!wait_until_readable(handle_, left)) {
+            return std::nullopt;
+        }
+        if (auto datagram = take_queued()) {
+            return datagram;
+        }
+    }
+}
+
+void LoopbackSocket::wake() const {
+    send_to({}, local_);
+}
+
+}  // namespace tovrin::testing
