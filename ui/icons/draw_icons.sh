@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws Tovrin's window icon: a server's front (two drive bays, a green power light) with a log
 # page in front of it. Writes tovrin-32.png, tovrin-16.png (16 colours each) and tovrin.ico holding
-# both. Run from anywhere; the images land next to this script. Needs ImageMagick's convert.
+# both as 16-colour images, the form the Windows program's icon resource takes. Run from anywhere;
+# the images land next to this script. Needs ImageMagick's convert and python3.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -27,4 +28,4 @@ convert -size 16x16 xc:none \
     -fill '#303030' -draw 'rectangle 8,11 13,11' -draw 'rectangle 8,13 11,13' \
     -colors 16 PNG8:tovrin-16.png
 
-convert tovrin-32.png tovrin-16.png tovrin.ico
+python3 write_ico.py tovrin.ico tovrin-32.png tovrin-16.png
