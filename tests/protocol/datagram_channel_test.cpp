@@ -1,55 +1,42 @@
 #include "protocol/datagram_channel.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <thread>
 #include <vector>
 
 #include "tests/support/closed_port.h"
+#include "tests/support/loopback_socket.h"
 
 namespace tovrin {
 namespace {
 
+using testing::Endpoint;
+using testing::LoopbackSocket;
+using testing::wait_until_readable;
+
+constexpr std::chrono::seconds PATIENCE(10);  // a missing datagram fails the test, not hangs it
+
 // A plain UDP socket on 127.0.0.1 standing in for the controller.
 class Peer {
   public:
-    Peer() {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t size = sizeof address;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
-    }
-    ~Peer() { ::close(fd_); }
-    std::uint16_t port() const { return port_; }
+    std::uint16_t port() const { return socket_.port(); }
 
     // Receives one datagram and remembers who sent it.
     std::vector<std::uint8_t> receive() {
-        std::vector<std::uint8_t> bytes(2048);
-        socklen_t size = sizeof client_;
-        const ssize_t n = ::recvfrom(fd_, bytes.data(), bytes.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&client_), &size);
-        bytes.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-        return bytes;
+        std::optional<testing::Datagram> datagram = socket_.receive(PATIENCE);
+        if (!datagram) {
+            return {};
+        }
+        client_ = datagram->from;
+        return datagram->bytes;
     }
-    void send(const std::vector<std::uint8_t>& bytes) {
-        ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&client_),
-                 sizeof client_);
-    }
-    sockaddr_in client() const { return client_; }
+    void send(const std::vector<std::uint8_t>& bytes) { socket_.send_to(bytes, client_); }
+    Endpoint client() const { return client_; }
 
   private:
-    int fd_ = -1;
-    std::uint16_t port_ = 0;
-    sockaddr_in client_{};
+    LoopbackSocket socket_;
+    Endpoint client_;
 };
 
 TEST(ParseIpv4Address, AcceptsOnlyFourStrictDecimalOctets) {
@@ -121,8 +108,7 @@ TEST_F(ChannelTest, DeliversDatagramsWhole) {
 TEST_F(ChannelTest, QueuedDatagramWinsOverAnAbort) {
     peer.send({7, 7});
     // The datagram is on its way; wait for it to be queued without taking it.
-    pollfd waiting{static_cast<int>(channel.socket), POLLIN, 0};
-    ASSERT_EQ(::poll(&waiting, 1, 5000), 1);
+    ASSERT_TRUE(wait_until_readable(channel.socket, PATIENCE));
     abort_requested = 1;
     EXPECT_EQ(await(), 2);
     EXPECT_EQ(await(), AWAIT_FAILED) << "nothing queued any more: the abort is seen";
@@ -143,11 +129,7 @@ TEST_F(ChannelTest, DeadlineEndsTheWait) {
 }
 
 TEST_F(ChannelTest, IgnoresDatagramsFromAnyoneButTheController) {
-    const sockaddr_in client = peer.client();
-    const std::uint8_t spoof[] = {9, 9, 9};
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);  // the controller's address, another port
-    ::sendto(fd, spoof, sizeof spoof, 0, reinterpret_cast<const sockaddr*>(&client), sizeof client);
-    ::close(fd);
+    LoopbackSocket().send_to({9, 9, 9}, peer.client());  // the controller's address, another port
     peer.send({4, 4});
     EXPECT_EQ(await(), 2);
     EXPECT_EQ(reply.bytes[0], 4);
@@ -156,8 +138,7 @@ TEST_F(ChannelTest, IgnoresDatagramsFromAnyoneButTheController) {
 TEST_F(ChannelTest, SendingDropsWhatIsStillQueued) {
     peer.send({1});
     peer.send({2, 2});
-    pollfd waiting{static_cast<int>(channel.socket), POLLIN, 0};
-    ASSERT_EQ(::poll(&waiting, 1, 5000), 1);
+    ASSERT_TRUE(wait_until_readable(channel.socket, PATIENCE));
     ASSERT_TRUE(send_frame(channel, frame, 37));
     EXPECT_EQ(peer.receive().size(), 37u);
     peer.send({3, 3, 3});

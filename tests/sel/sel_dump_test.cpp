@@ -141,7 +141,7 @@ TEST(SelDump, FirstRequestRefusedAsNotPresentIsAnEmptyLog) {
     DumpRig d;
     const std::filesystem::path path = d.dir.path("sel.txt");
     {
-        std::FILE* old = std::fopen(path.c_str(), "wb");
+        std::FILE* old = std::fopen(path.string().c_str(), "wb");
         std::fputs("what an earlier run wrote\r\n", old);
         std::fclose(old);
     }
@@ -232,10 +232,10 @@ TEST(SelDump, FileThatCannotBeOpenedLeavesTheSessionUp) {
 }
 
 TEST(SelDump, WriteFailureIsNeverReportedAsSaved) {
-    DumpRig d;
     if (!std::filesystem::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full here";
     }
+    DumpRig d;
     d.use_path("/dev/full");
     d.set_log(event_records(3));
     d.dump();

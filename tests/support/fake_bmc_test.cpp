@@ -2,13 +2,13 @@
 // that fails points at the product and not at its peer.
 #include "tests/support/fake_bmc.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 #include <numeric>
+#include <stdexcept>
+
+#include "tests/support/closed_port.h"
+#include "tests/support/loopback_socket.h"
 
 namespace tovrin::testing {
 namespace {
@@ -46,29 +46,18 @@ Bytes request(std::uint8_t netfn, std::uint8_t command, const Bytes& data,
 
 class Console {
   public:
-    explicit Console(std::uint16_t bmc_port) {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-        timeval limit{10, 0};  // a missing answer fails the test instead of hanging it
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        bmc_.sin_family = AF_INET;
-        bmc_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bmc_.sin_port = htons(bmc_port);
-    }
-    ~Console() { ::close(fd_); }
+    explicit Console(std::uint16_t bmc_port, std::uint32_t bmc_address = LOOPBACK_ADDRESS)
+        : bmc_{bmc_address, bmc_port} {}
 
-    void send(const Bytes& bytes) {
-        ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&bmc_),
-                 sizeof bmc_);
-    }
-    // The next datagram, and the port it came from (0 when none came).
-    std::pair<Bytes, std::uint16_t> receive_from() {
-        Bytes buffer(1024);
-        sockaddr_in from{};
-        socklen_t length = sizeof from;
-        const ssize_t n = ::recvfrom(fd_, buffer.data(), buffer.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&from), &length);
-        buffer.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-        return {buffer, n < 0 ? std::uint16_t{0} : ntohs(from.sin_port)};
+    void send(const Bytes& bytes) { socket_.send_to(bytes, bmc_); }
+    // The next datagram and where it came from (port 0 when none came: a missing answer fails the
+    // test instead of hanging it).
+    std::pair<Bytes, Endpoint> receive_from() {
+        std::optional<Datagram> datagram = socket_.receive(std::chrono::seconds(10));
+        if (!datagram) {
+            return {};
+        }
+        return {datagram->bytes, datagram->from};
     }
     Bytes receive() { return receive_from().first; }
     Bytes exchange(const Bytes& bytes) {
@@ -94,8 +83,8 @@ class Console {
     }
 
   private:
-    int fd_ = -1;
-    sockaddr_in bmc_{};
+    LoopbackSocket socket_;
+    Endpoint bmc_;
     std::uint32_t sequence_ = 1;
 };
 
@@ -186,37 +175,37 @@ TEST(FakeBmc, AScriptBendsOnlyTheNextAnswerToItsCommand) {
     struct Case {
         const char* name;
         Reply reply;
-        void (*check)(const Bytes& reply, std::uint16_t from, std::uint16_t bmc_port);
+        void (*check)(const Bytes& reply, Endpoint from, std::uint16_t bmc_port);
     };
     const Case cases[] = {
         {"bad trailing checksum", Reply{.bad_checksum = true},
-         [](const Bytes& r, std::uint16_t, std::uint16_t) {
+         [](const Bytes& r, Endpoint, std::uint16_t) {
              EXPECT_EQ(sum(r.begin() + 30, r.begin() + 33), 0);
              EXPECT_EQ(sum(r.begin() + 33, r.end()), 1);
          }},
         {"bad header checksum", Reply{.bad_header_checksum = true},
-         [](const Bytes& r, std::uint16_t, std::uint16_t) {
+         [](const Bytes& r, Endpoint, std::uint16_t) {
              EXPECT_EQ(sum(r.begin() + 30, r.begin() + 33), 1);
              EXPECT_EQ(sum(r.begin() + 33, r.end()), 0);
          }},
         {"other command", Reply{.command = 0x43},
-         [](const Bytes& r, std::uint16_t, std::uint16_t) {
+         [](const Bytes& r, Endpoint, std::uint16_t) {
              expect_well_formed(r);
              EXPECT_EQ(r[35], 0x43);
          }},
         {"completion code", Reply{.completion_code = 0xD4},
-         [](const Bytes& r, std::uint16_t, std::uint16_t) {
+         [](const Bytes& r, Endpoint, std::uint16_t) {
              expect_well_formed(r);
              EXPECT_EQ(slice(r, 35, 2), (Bytes{0x42, 0xD4}));
              EXPECT_EQ(r.size(), 38u);
          }},
         {"cut short", Reply{.truncate_to = 21},
-         [](const Bytes& r, std::uint16_t, std::uint16_t) { EXPECT_EQ(r.size(), 21u); }},
+         [](const Bytes& r, Endpoint, std::uint16_t) { EXPECT_EQ(r.size(), 21u); }},
         {"other port", Reply{.from_other_port = true},
-         [](const Bytes& r, std::uint16_t from, std::uint16_t bmc_port) {
+         [](const Bytes& r, Endpoint from, std::uint16_t bmc_port) {
              expect_well_formed(r);
-             EXPECT_NE(from, bmc_port);
-             EXPECT_NE(from, 0);
+             EXPECT_NE(from.port, bmc_port);
+             EXPECT_NE(from.port, 0);
          }},
     };
     for (const Case& c : cases) {
@@ -253,7 +242,31 @@ TEST(FakeBmc, DuplicateLateAndUnsolicitedDatagramsArrive) {
     EXPECT_TRUE(bmc.send_unsolicited({0x01, 0x02}, true));
     const auto [unsolicited, from] = console.receive_from();
     EXPECT_EQ(unsolicited, (Bytes{0x01, 0x02}));
-    EXPECT_NE(from, bmc.port());
+    EXPECT_NE(from.port, bmc.port());
+}
+
+TEST(FakeBmc, ServesAtTheLoopbackAddressAndPortItIsGiven) {
+    const std::uint32_t address = LOOPBACK_ADDRESS + 2;
+    const std::uint16_t port = closed_loopback_port();
+    FakeBmc bmc("127.0.0.3", port);
+    EXPECT_EQ(bmc.port(), port);
+    Console console(port, address);
+    console.send(request(0x06, 0x39, Bytes(17, 0x00)));
+    const auto [challenge, from] = console.receive_from();
+    expect_well_formed(challenge);
+    if (!sent_from_bound_address()) {
+        GTEST_SKIP() << "this socket layer sends from 127.0.0.1 whatever 127.0.0.x it is bound to";
+    }
+    EXPECT_EQ(from, (Endpoint{address, port}));
+    EXPECT_TRUE(bmc.send_unsolicited({0x01}, true));
+    EXPECT_EQ(console.receive_from().second.address, address) << "the second socket shares it";
+}
+
+TEST(FakeBmc, RefusesAnAddressOutsideLoopback) {
+    for (const char* elsewhere :
+         {"10.1.2.3", "192.168.0.1", "128.0.0.1", "0.0.0.0", "localhost", "127.0.0.1 "}) {
+        EXPECT_THROW(FakeBmc(elsewhere, 0), std::invalid_argument) << '"' << elsewhere << '"';
+    }
 }
 
 TEST(FakeBmc, RequestsItCannotPlaceAreRecordedWithTheProblemAndDropped) {

@@ -16,7 +16,7 @@ std::optional<Datagram> LoopbackSocket::receive(std::chrono::milliseconds limit)
         if (!wait_until_readable(handle_, left)) {
             return std::nullopt;
         }
-        if (auto datagram = take_queued()) {
+        if (auto datagram = take_queued(); datagram && is_loopback(datagram->from.address)) {
             return datagram;
         }
     }
@@ -24,6 +24,14 @@ std::optional<Datagram> LoopbackSocket::receive(std::chrono::milliseconds limit)
 
 void LoopbackSocket::wake() const {
     send_to({}, local_);
+}
+
+bool sent_from_bound_address() {
+    LoopbackSocket sender(LOOPBACK_ADDRESS + 2);
+    LoopbackSocket receiver;
+    sender.send_to({0}, receiver.local());
+    const std::optional<Datagram> datagram = receiver.receive(std::chrono::seconds(10));
+    return datagram && datagram->from == sender.local();
 }
 
 }  // namespace tovrin::testing

@@ -43,8 +43,9 @@ class LoopbackSocket {
     // One datagram; false when the system refused it or `to` is not a loopback address.
     bool send_to(const std::vector<std::uint8_t>& bytes, const Endpoint& to) const;
 
-    // The next datagram, waiting up to `limit` for one (no limit when negative); nothing when
-    // none came in time. Receive errors (an earlier datagram's port unreachable) are passed over.
+    // The next datagram from a loopback address, waiting up to `limit` for one (no limit when
+    // negative); nothing when none came in time. Receive errors (an earlier datagram's port
+    // unreachable) and datagrams from elsewhere are passed over.
     std::optional<Datagram> receive(std::chrono::milliseconds limit);
 
     // Ends a receive that waits on another thread, or the next one: an empty datagram to itself.
@@ -56,6 +57,10 @@ class LoopbackSocket {
     std::intptr_t handle_ = -1;
     Endpoint local_;
 };
+
+// Whether a datagram leaves from the 127.0.0.x its socket is bound to. Wine binds such a socket to
+// every address and sends from 127.0.0.1, so a peer that expects 127.0.0.x drops the datagram.
+bool sent_from_bound_address();
 
 // True once a datagram is queued on another component's socket (not taken); false after `limit`.
 bool wait_until_readable(std::intptr_t socket, std::chrono::milliseconds limit);

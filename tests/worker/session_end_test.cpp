@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/support/closed_port.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/worker_harness.h"
 
 namespace tovrin::testing {
@@ -134,13 +135,14 @@ TEST(SessionEnd, FailuresSayWhyJustBeforeTheLastNotification) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
+        const TempDir dir;
         WorkerRig rig;
         rig.control.settings.reply_timeout_ms = 1000;
         rig.bmc.set_sel(sel_chain({{}, {}}));
         rig.bmc.script(c.command, c.reply);
         if (c.command == GET_SEL_ENTRY) {
             rig.control.dump_requested = 1;
-            std::strcpy(rig.control.dump_path, "/dev/null");
+            std::strcpy(rig.control.dump_path, dir.path("sel.txt").string().c_str());
         } else if (c.command == RESERVE_SEL || c.command == CLEAR_SEL) {
             rig.control.clear_requested = 1;
         }
@@ -170,10 +172,11 @@ TEST(SessionEnd, UserAbortIsNotDressedUpAsAFailure) {
 }
 
 TEST(SessionEnd, RequestStoredBeforeTheStartRunsWithoutAnIdleTick) {
+    const TempDir dir;
     WorkerRig rig;
     rig.control.settings.tick_ms = 600000;  // an idle tick would outlast the test
     rig.bmc.set_sel(sel_chain({{}}));
-    std::strcpy(rig.control.dump_path, "/dev/null");
+    std::strcpy(rig.control.dump_path, dir.path("sel.txt").string().c_str());
     rig.control.dump_requested = 1;
     rig.link.on_notify = [&rig](std::uint32_t code) {
         if (code == UM_SEL_SAVED) {
