@@ -50,6 +50,123 @@ void log_on(DialogProcess& dialog) {
     EXPECT_EQ(state_of(dialog), CONNECTED);
 }
 
+// Input as the user gives it: into the desktop's queue, for the window in the foreground.
+void send_input(INPUT input) {
+    SendInput(1, &input, sizeof input);
+}
+
+void press_key(WORD key) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    send_input(input);
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    send_input(input);
+}
+
+void mouse(POINT at, DWORD button) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | button;
+    send_input(input);
+}
+
+POINT centre(HWND window) {
+    RECT place{};
+    GetWindowRect(window, &place);
+    return {(place.left + place.right) / 2, (place.top + place.bottom) / 2};
+}
+
+void click_with_mouse(HWND target) {
+    mouse(centre(target), MOUSEEVENTF_LEFTDOWN);
+    mouse(centre(target), MOUSEEVENTF_LEFTUP);
+}
+
+// Presses the mouse on `target` and lets go of it elsewhere: the control takes the focus if it
+// can, and a button is not clicked.
+void press_and_slide_off(HWND dialog, HWND target) {
+    POINT empty{4, 4};  // a corner of the client area clear of every control
+    ClientToScreen(dialog, &empty);
+    mouse(centre(target), MOUSEEVENTF_LEFTDOWN);
+    mouse(empty, 0);
+    mouse(empty, MOUSEEVENTF_LEFTUP);
+}
+
+HWND focus_of(const DialogProcess& dialog) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(dialog.thread_id(), &info);
+    return info.hwndFocus;
+}
+
+// Types a letter at the end of the user name box and waits until it shows there: the input before
+// it has been handled by then, and whatever that sent or posted on the way.
+bool settle(const DialogProcess& dialog) {
+    const HWND user = GetDlgItem(dialog.window(), IDC_USER);
+    click_with_mouse(user);
+    if (!wait_until([&] { return focus_of(dialog) == user; })) {
+        return false;
+    }
+    press_key(VK_END);
+    press_key('X');
+    const bool seen = wait_until([&] {
+        const std::string text = dialog.text(IDC_USER);
+        return !text.empty() && text.back() == 'x';
+    });
+    dialog.type(IDC_USER, "USERID");
+    return seen;
+}
+
+// Focus on every control in turn, by the mouse, then Tab and Enter. The dialog does no keyboard
+// navigation, and nothing the system sends on the way may pass for a worker's notification.
+void expect_keys_change_nothing(const DialogProcess& dialog) {
+    const HWND window = dialog.window();
+    SetForegroundWindow(window);
+    ASSERT_TRUE(wait_until([&] { return GetForegroundWindow() == window; }));
+    const DialogState before = state_of(dialog);
+    const std::string address = dialog.text(IDC_ADDRESS);
+    const HWND label = FindWindowExA(window, nullptr, "Static", "User Name:");
+    ASSERT_NE(label, nullptr);
+    const struct {
+        const char* name;
+        HWND target;
+    } targets[] = {
+        {"wherever the focus is", nullptr},
+        {"address", GetDlgItem(window, IDC_ADDRESS)},
+        {"user name", GetDlgItem(window, IDC_USER)},
+        {"password", GetDlgItem(window, IDC_PASSWORD)},
+        {"label", label},
+        {"status line", GetDlgItem(window, IDC_STATUS)},
+        {"logon", GetDlgItem(window, IDC_LOGON)},
+        {"dump", GetDlgItem(window, IDC_DUMP)},
+        {"clear", GetDlgItem(window, IDC_CLEAR)},
+    };
+    for (const auto& target : targets) {
+        SCOPED_TRACE(target.name);
+        if (target.target != nullptr) {
+            press_and_slide_off(window, target.target);
+        }
+        press_key(VK_TAB);
+        press_key(VK_RETURN);
+        press_key(VK_TAB);
+        ASSERT_TRUE(settle(dialog));
+        // The keep-alive writes the status line of a session for a moment.
+        EXPECT_TRUE(wait_until([&] { return state_of(dialog) == before; }, std::chrono::seconds(2)))
+            << state_of(dialog) << " after " << before;
+        dialog.type(IDC_ADDRESS, address);
+        dialog.type(IDC_PASSWORD, "CH4NGEME");
+    }
+    // Wine's controls send none of the dialog manager's own messages here, but tools that look
+    // for a dialog's default button do.
+    SendMessageA(window, DM_GETDEFID, 0, 0);
+    SendMessageA(window, DM_SETDEFID, IDC_LOGON, 0);
+    SendMessageA(window, DM_REPOSITION, 0, 0);
+    EXPECT_TRUE(wait_until([&] { return state_of(dialog) == before; }, std::chrono::seconds(2)))
+        << state_of(dialog) << " after " << before;
+}
+
 TEST(Win32Dialog, OpensWithTheTemplatesControlsAndTheProgramsClass) {
     DialogProcess dialog;
     ASSERT_NE(dialog.window(), nullptr);
@@ -210,6 +327,36 @@ TEST(Win32Dialog, RefusesEmptyAndOverlongFieldsWithoutStarting) {
                   (DialogState{"Invalid IP, User Name, or Password", "Logon", false, false}));
     }
     EXPECT_TRUE(bmc.requests().empty());
+}
+
+TEST(Win32Dialog, KeysAndClicksBesideTheButtonsChangeNothingInAnyState) {
+    FakeBmc bmc(BMC_ADDRESS, 623);
+    bmc.script(GET_SESSION_CHALLENGE, Reply{.silent = true});
+    DialogProcess dialog;
+    ASSERT_NE(dialog.window(), nullptr);
+    const HWND logon = GetDlgItem(dialog.window(), IDC_LOGON);
+    {
+        SCOPED_TRACE("idle");
+        ASSERT_NO_FATAL_FAILURE(expect_keys_change_nothing(dialog));
+    }
+    // The Logon button clicked with the mouse too: in Wine a BM_CLICK leaves the dialog deaf to
+    // the mouse's next clicks.
+    dialog.type(IDC_ADDRESS, BMC_ADDRESS);
+    click_with_mouse(logon);
+    ASSERT_TRUE(bmc.wait_for_requests(1));
+    {
+        SCOPED_TRACE("logging on, unanswered");
+        ASSERT_NO_FATAL_FAILURE(expect_keys_change_nothing(dialog));
+    }
+    click_with_mouse(logon);
+    ASSERT_TRUE(dialog.wait_for_text(IDC_STATUS, "Logon Aborted")) << state_of(dialog);
+    EXPECT_EQ(state_of(dialog), (DialogState{"Logon Aborted", "Logon", false, false}));
+    click_with_mouse(logon);
+    ASSERT_TRUE(dialog.wait_for_text(IDC_STATUS, "Connected")) << state_of(dialog);
+    {
+        SCOPED_TRACE("connected");
+        ASSERT_NO_FATAL_FAILURE(expect_keys_change_nothing(dialog));
+    }
 }
 
 TEST(Win32Dialog, ClosingEndsTheProcessWithZeroInEveryState) {
