@@ -1,13 +1,12 @@
 #include "cli/cli_run.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "cli/cli_link.h"
+#include "cli/console.h"
 #include "worker/session_worker.h"
 
 namespace tovrin {
@@ -84,7 +83,7 @@ int run_cli_operation(const CliOptions& options, const std::string& password,
     }
 
     StatusPrinter printer(options.quiet,
-                          options.operation == CliOperation::DUMP && ::isatty(STDERR_FILENO));
+                          options.operation == CliOperation::DUMP && standard_error_is_terminal());
     printer.line("Connecting");
     // This thread waits for the worker only after its last notification, when nothing is left
     // for the worker but closing its socket.

@@ -1,36 +1,14 @@
 // tovrin-cli: log on to a BMC, dump or clear its System Event Log, from scripts and terminals.
-#include <csignal>
+#include <atomic>
 #include <cstdio>
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/console.h"
 #include "cli/password_source.h"
 
-namespace {
-
-std::atomic<bool> interrupted{false};
-
-// The first Ctrl-C ends the session cleanly; the handler then steps aside so that a second one
-// ends the process at once.
-extern "C" void on_interrupt(int) {
-    interrupted = true;
-}
-
-void install_interrupt_handler() {
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    // A closed pipe shows up as a failed write (of the dump, or of the prompt while echo is off),
-    // not a silent death.
-    std::signal(SIGPIPE, SIG_IGN);
+    tovrin::prepare_standard_streams();
     tovrin::CliOptions options;
     std::string error;
     switch (tovrin::parse_cli_options(argc, argv, options, error)) {
@@ -51,6 +29,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tovrin-cli: %s\n", error.c_str());
         return tovrin::CLI_EXIT_USAGE;
     }
-    install_interrupt_handler();
+    if (options.operation == tovrin::CliOperation::DUMP && options.dump_file == "-") {
+        tovrin::set_binary_standard_output();
+    }
+    // Static: a console's handler may still run as the process exits.
+    static std::atomic<bool> interrupted{false};
+    tovrin::install_interrupt_handler(interrupted);
     return tovrin::run_cli_operation(options, password, interrupted);
 }
