@@ -131,6 +131,8 @@ PromptResult prompt_without_echo(const char* prompt, std::string& line) {
 
 void install_interrupt_handler(std::atomic<bool>& interrupted) {
     interrupt_flag = &interrupted;
+    // Started in a process group of its own, a program ignores Ctrl-C until it asks for it.
+    SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
