@@ -1,10 +1,12 @@
 // tovrin-cli run as a child process, with its standard output and error captured, and what the
-// tests around it share: the fake BMC's view of a run, and load for the machine.
+// tests around it share: the fake BMC's view of a run, and load for the machine. Starting and
+// ending processes is each platform's own, in its own source file.
 #pragma once
 
-#include <sys/types.h>
+#include <sys/types.h>  // pid_t, which mingw-w64 has too
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,22 +16,29 @@
 
 namespace tovrin::testing {
 
+// How the program's text lines end (status lines, help): the C library's text mode.
+extern const char TEXT_LINE_END[];
+// A file that opens for writing and takes no byte: every write fails as on a full disk.
+extern const char FULL_DEVICE[];
+
 struct CliResult {
     int exit_status = -1;  // -1 when it did not exit by itself in time
-    int end_signal = 0;    // the signal that ended it, if one did (SIGKILL when out of time)
+    int end_signal = 0;    // POSIX: the signal that ended it, if one did (SIGKILL when out of time)
     std::string out;
     std::string err;
 };
 
 // A child is killed with its test: by the destructor when the test ends or fails, and by the
-// kernel when the test process itself dies (ctest's time-out kills it). The kernel's signal comes
-// when the thread that started the child ends, so children are started from a test's own thread.
+// system when the test process itself dies (ctest's time-out kills it). On Linux the kernel's
+// signal comes when the thread that started the child ends, so children are started from a test's
+// own thread; on Windows the child is in a job that ends with the test process.
 class CliProcess {
   public:
     // Starts tovrin-cli with `args`; `environment` entries are added to (or, with an empty value,
-    // removed from) the test's own environment. Standard input is /dev/null unless `terminal_fd`
-    // names the slave side of a pseudo-terminal, which then takes standard error too and becomes
-    // the child's controlling terminal, so that a Ctrl-C typed on the master reaches it.
+    // removed from) the test's own environment. Standard input is the null device unless
+    // `terminal_fd` names the slave side of a pseudo-terminal (POSIX), which then takes standard
+    // error too and becomes the child's controlling terminal, so that a Ctrl-C typed on the master
+    // reaches it.
     explicit CliProcess(const std::vector<std::string>& args,
                         const std::map<std::string, std::string>& environment = {},
                         int terminal_fd = -1);
@@ -37,13 +46,15 @@ class CliProcess {
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
 
-    pid_t pid() const { return pid_; }
-    void interrupt();  // Ctrl-C
+    pid_t pid() const;
+    // Ctrl-C: SIGINT on POSIX; on Windows the console's Ctrl-C event, to the child's own process
+    // group on the console the test shares with it.
+    void interrupt();
     CliResult wait(std::chrono::seconds limit = std::chrono::seconds(60));
 
   private:
     TempDir files_;
-    pid_t pid_ = -1;
+    std::intptr_t process_ = -1;  // POSIX: the pid; Windows: the process's handle
 };
 
 // Runs tovrin-cli to the end.
@@ -58,7 +69,8 @@ std::string password_sent(const FakeBmc& bmc);
 
 std::vector<std::string> lines(const std::string& text);
 
-// Processes that spin until the object goes, so that a test sees the machine as busy as CI's.
+// Processes that spin until the object goes, so that a test sees the machine as busy as CI's
+// (POSIX: the prompt's tests load the machine).
 class BusyLoops {
   public:
     explicit BusyLoops(int count);

@@ -2,6 +2,7 @@
 // the fake BMC over loopback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -83,7 +84,7 @@ TEST(CliArguments, HelpAndVersion) {
     EXPECT_NE(help.out.find("tovrin-cli [OPTIONS] ADDRESS dump FILE"), std::string::npos);
     const CliResult version = run_cli({"--version"});
     EXPECT_EQ(version.exit_status, 0);
-    EXPECT_EQ(version.out, "tovrin-cli 1.12\n");
+    EXPECT_EQ(version.out, std::string("tovrin-cli 1.12") + TEXT_LINE_END);
 }
 
 TEST_F(CliTest, PasswordSources) {
@@ -187,7 +188,7 @@ TEST_F(CliTest, OperationsAndTheirExitStatuses) {
          records(3),
          0,
          Reply{},
-         {"dump", "/dev/full"},
+         {"dump", FULL_DEVICE},
          1,
          "Error, Unable to write file",
          0},
@@ -213,15 +214,19 @@ TEST_F(CliTest, OperationsAndTheirExitStatuses) {
     }
 }
 
+// The lines carry their own CR LF, which standard output passes on as they are, on every platform.
 TEST_F(CliTest, DumpToStandardOutput) {
     bmc.set_sel(sel_chain(records(2)));
     const CliResult result = run_cli(with_bmc({"-q", "127.0.0.1", "dump", "-"}), PASSWORD);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.err, "") << "quiet";
-    const Lines out = lines(result.out);
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[0].rfind("1=   Fri Jun 19 06:11:41 2009, #0   svc", 0), 0u) << out[0];
-    EXPECT_EQ(out[1].back(), '\r') << "CR LF line ends";
+    const std::string& out = result.out;
+    EXPECT_EQ(out.rfind("1=   Fri Jun 19 06:11:41 2009, #0   svc", 0), 0u) << out;
+    // Two lines, each ended by one CR LF and nothing more (no CR CR LF).
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\r'), 2) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    EXPECT_EQ(out.find("\r\n2="), out.find('\r')) << out;
+    EXPECT_TRUE(out.ends_with("\r\n")) << out;
 }
 
 TEST_F(CliTest, SilentControllerTimesOut) {
@@ -268,7 +273,7 @@ TEST_F(CliTest, EveryRunEndsWithCloseSession) {
         {"dump", {"dump", file}, false, 0},
         {"clear", {"clear"}, false, 0},
         {"Ctrl-C", {"logon", "600"}, true, 1},
-        {"dump that cannot be written", {"dump", "/dev/full"}, false, 1},
+        {"dump that cannot be written", {"dump", FULL_DEVICE}, false, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
