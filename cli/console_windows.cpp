@@ -34,12 +34,18 @@ void write_text(const char* text) {
               nullptr);
 }
 
-// Any console event at the prompt: echo is put back, then the event does what it would have done
-// without us (Windows' own handler ends the process).
+// Ends the process as Windows' own handler does on Ctrl-C; Wine's exits with status 0, which a
+// script would take for success.
+[[noreturn]] void end_interrupted() {
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
+// Any console event at the prompt: echo is put back, then the process ends as it would have
+// without us.
 BOOL WINAPI on_prompt_event(DWORD) {
     SetConsoleMode(prompt_input, before_prompt);
     SetEvent(prompt_ended);
-    return FALSE;
+    end_interrupted();
 }
 
 enum class LineRead { LINE, END, CUT_SHORT };
@@ -69,10 +75,10 @@ std::atomic<bool>* interrupt_flag = nullptr;
 std::atomic<bool> interrupt_seen{false};
 
 // Windows calls this on a thread of its own. The first event ends the session cleanly; a second
-// goes on to Windows' own handler, which ends the process at once.
+// ends the process at once.
 BOOL WINAPI on_console_event(DWORD event) {
     if (interrupt_seen.exchange(true)) {
-        return FALSE;
+        end_interrupted();
     }
     *interrupt_flag = true;
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
@@ -109,6 +115,8 @@ PromptResult prompt_without_echo(const char* prompt, std::string& line) {
     const DWORD while_prompting =
         (before_prompt | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD{ENABLE_ECHO_INPUT};
     prompt_ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // Ctrl-C reaches the prompt even in a process group of its own, as it reaches the session.
+    SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(on_prompt_event, TRUE);
 
     PromptResult result = PromptResult::NO_ECHO_CONTROL;
@@ -121,7 +129,7 @@ PromptResult prompt_without_echo(const char* prompt, std::string& line) {
         }
         result = read == LineRead::LINE ? PromptResult::READ : PromptResult::NOTHING_READ;
         SetConsoleMode(prompt_input, before_prompt);
-        write_text("\n");
+        write_text("\r\n");
     }
 
     SetConsoleCtrlHandler(on_prompt_event, FALSE);

@@ -36,12 +36,13 @@ class CliProcess {
   public:
     // Starts tovrin-cli with `args`; `environment` entries are added to (or, with an empty value,
     // removed from) the test's own environment. Standard input is the null device unless
-    // `terminal_fd` names the slave side of a pseudo-terminal (POSIX), which then takes standard
-    // error too and becomes the child's controlling terminal, so that a Ctrl-C typed on the master
-    // reaches it.
+    // `terminal` names one: on POSIX the slave side of a pseudo-terminal, which then takes
+    // standard error too and becomes the child's controlling terminal, so that a Ctrl-C typed on
+    // the master reaches it; on Windows a handle to the input of the console the test shares with
+    // the child.
     explicit CliProcess(const std::vector<std::string>& args,
                         const std::map<std::string, std::string>& environment = {},
-                        int terminal_fd = -1);
+                        std::intptr_t terminal = -1);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;

@@ -28,7 +28,9 @@ void die_with_parent(pid_t parent) {
 }  // namespace
 
 CliProcess::CliProcess(const std::vector<std::string>& args,
-                       const std::map<std::string, std::string>& environment, int terminal_fd) {
+                       const std::map<std::string, std::string>& environment,
+                       std::intptr_t terminal) {
+    const int terminal_fd = static_cast<int>(terminal);
     // Everything the child needs is prepared before the fork: the test process has other threads,
     // so the child may only make async-signal-safe calls until it execs.
     const std::string out = files_.path("out").string();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tests/cli/cli_process.h"
+#include "tests/cli/shared_console.h"
 
 namespace tovrin::testing {
 
@@ -60,20 +61,6 @@ std::string environment_block(const std::map<std::string, std::string>& environm
     return block;
 }
 
-// The children share a console with the test, where a Ctrl-C can reach them. A test run without
-// one (under Wine, from ctest) makes its own. The test itself never takes a Ctrl-C; its children
-// inherit that, and tovrin-cli takes Ctrl-C back as it starts its session.
-void share_console() {
-    static const bool shared = [] {
-        if (GetConsoleWindow() == nullptr) {
-            FreeConsole();
-            AllocConsole();
-        }
-        return SetConsoleCtrlHandler(nullptr, TRUE) != 0;
-    }();
-    (void)shared;
-}
-
 // The children's job: Windows ends them when the test process goes and the job's handle with it.
 HANDLE children_job() {
     static const HANDLE job = [] {
@@ -94,19 +81,40 @@ HANDLE inheritable_file(const std::string& path, bool write) {
                        write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The test's own handle stays open; the child inherits a copy.
+HANDLE inheritable_copy(std::intptr_t handle) {
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    DuplicateHandle(GetCurrentProcess(), handle_of(handle), GetCurrentProcess(), &copy, 0, TRUE,
+                    DUPLICATE_SAME_ACCESS);
+    return copy;
+}
+
 }  // namespace
 
+void share_console() {
+    static const bool shared = [] {
+        if (GetConsoleWindow() == nullptr) {
+            FreeConsole();
+            AllocConsole();
+        }
+        return SetConsoleCtrlHandler(nullptr, TRUE) != 0;
+    }();
+    (void)shared;
+}
+
 CliProcess::CliProcess(const std::vector<std::string>& args,
-                       const std::map<std::string, std::string>& environment, int) {
+                       const std::map<std::string, std::string>& environment,
+                       std::intptr_t terminal) {
     share_console();
     std::string command_line = quoted(TOVRIN_CLI_PATH);
     for (const std::string& arg : args) {
         command_line += " " + quoted(arg);
     }
     std::string variables = environment_block(environment);
-    HANDLE standard[] = {inheritable_file("NUL", false),
-                         inheritable_file(files_.path("out").string(), true),
-                         inheritable_file(files_.path("err").string(), true)};
+    HANDLE standard[] = {
+        terminal == -1 ? inheritable_file("NUL", false) : inheritable_copy(terminal),
+        inheritable_file(files_.path("out").string(), true),
+        inheritable_file(files_.path("err").string(), true)};
 
     // The child inherits these three and nothing else the test holds (the fake BMC's sockets).
     SIZE_T size = 0;
