@@ -22,8 +22,10 @@ std::optional<Datagram> LoopbackSocket::receive(std::chrono::milliseconds limit)
     }
 }
 
+// One byte: a zero-length wake once went unseen under Wine, and the serving thread slept until its
+// next due answer; a one-byte datagram is an ordinary one.
 void LoopbackSocket::wake() const {
-    send_to({}, local_);
+    send_to({0}, local_);
 }
 
 bool sent_from_bound_address() {

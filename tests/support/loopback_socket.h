@@ -48,7 +48,7 @@ class LoopbackSocket {
     // unreachable) and datagrams from elsewhere are passed over.
     std::optional<Datagram> receive(std::chrono::milliseconds limit);
 
-    // Ends a receive that waits on another thread, or the next one: an empty datagram to itself.
+    // Ends a receive that waits on another thread, or the next one: a one-byte datagram to itself.
     void wake() const;
 
   private:
