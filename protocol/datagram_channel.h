@@ -24,6 +24,10 @@ constexpr int AWAIT_SLICE_MS = 20;  // longest kernel wait before abort_requeste
 
 using ReplyDeadline = std::chrono::steady_clock::time_point;
 
+// How long await_reply's next kernel wait may last: AWAIT_SLICE_MS, or less to end at the deadline;
+// negative once the deadline has passed.
+int next_wait_slice_ms(ReplyDeadline deadline);
+
 // Fails for an address that is not four strict decimal octets, for 0.0.0.0 and
 // 255.255.255.255, and when no socket can be made. Only the controller's datagrams get through.
 bool open_channel(DatagramChannel& channel, const char* address_text, std::uint16_t port);

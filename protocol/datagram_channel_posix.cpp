@@ -74,16 +74,12 @@ int await_reply(DatagramChannel& channel, ReplyBuffer& reply,
         if (!would_block(errno) || abort_requested.load() != 0) {
             return AWAIT_FAILED;
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) {
+        const int slice_ms = next_wait_slice_ms(deadline);
+        if (slice_ms < 0) {
             return AWAIT_TIMED_OUT;
         }
-        auto slice = std::chrono::milliseconds(AWAIT_SLICE_MS);
-        if (deadline - now < slice) {
-            slice = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-        }
         pollfd waiting{fd_of(channel), POLLIN, 0};
-        ::poll(&waiting, 1, static_cast<int>(slice.count()));
+        ::poll(&waiting, 1, slice_ms);
     }
 }
 

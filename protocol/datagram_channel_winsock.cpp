@@ -108,16 +108,11 @@ int await_reply(DatagramChannel& channel, ReplyBuffer& reply,
         if (error != WSAEWOULDBLOCK || abort_requested.load() != 0) {
             return AWAIT_FAILED;
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) {
+        const int slice_ms = next_wait_slice_ms(deadline);
+        if (slice_ms < 0) {
             return AWAIT_TIMED_OUT;
         }
-        auto slice = std::chrono::milliseconds(AWAIT_SLICE_MS);
-        if (deadline - now < slice) {
-            slice = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-        }
-        if (!wait_readable(socket, static_cast<long>(slice.count())) &&
-            pending_port_unreachable(socket)) {
+        if (!wait_readable(socket, slice_ms) && pending_port_unreachable(socket)) {
             return AWAIT_UNREACHABLE;
         }
     }
